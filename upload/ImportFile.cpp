@@ -1,0 +1,45 @@
+#include "upload/ImportFile.h"
+
+#include "upload/Errors.h"
+
+#include <cerrno>
+
+TImportFile::~TImportFile() {
+    Close();
+}
+
+void TImportFile::Open(const std::string &path) {
+    Close();
+    File = std::fopen(path.c_str(), "rb");
+    if (!File)
+        RaiseInOutError(errno);
+}
+
+void TImportFile::Close() {
+    if (File)
+        std::fclose(File);
+    File = nullptr;
+}
+
+bool TImportFile::Eof() {
+    if (!File)
+        return true;
+    const int c = std::fgetc(File);
+    if (c == EOF)
+        return true;
+    std::ungetc(c, File);
+    return false;
+}
+
+std::string TImportFile::ReadLine() {
+    std::string line;
+    if (!File)
+        return line;
+    for (int c = std::fgetc(File); c != EOF && c != '\n'; c = std::fgetc(File))
+        line += static_cast<char>(c);
+    if (std::ferror(File))
+        RaiseInOutError(errno);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
