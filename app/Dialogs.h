@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// The one seam for modal dialogs, so tests can answer them without blocking.
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+    // A message box with a text and OK.
+    virtual void ShowMessage(QWidget *parent, const QString &text);
+    // The application's error box: stop icon, OK.
+    virtual void ShowError(QWidget *parent, const QString &title, const QString &text);
+    // An open-file dialog; the chosen full path, or nothing when cancelled.
+    virtual std::optional<QString> OpenFile(QWidget *parent, const QString &title,
+                                            const QString &defaultSuffix, const QString &filter);
+    // Shows a dialog modally and returns when it is closed.
+    virtual void ShowModal(QWidget *dialog);
+};
+
+TDialogs &Dialogs();
+// Replaces the dialogs (nullptr restores the real ones); the caller keeps ownership.
+void SetDialogs(TDialogs *dialogs);

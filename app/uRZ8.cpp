@@ -1,0 +1,221 @@
+#include "app/uRZ8.h"
+
+#include "app/Dialogs.h"
+#include "app/ErrorDisplay.h"
+#include "app/FormEvents.h"
+#include "app/uabout.h"
+#include "serial/CPortStored.h"
+#include "upload/ImportLine.h"
+#include "upload/Protocol.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace {
+
+constexpr QPoint DesignedPosition(195, 108);
+constexpr int DesignedWidth = 587;
+constexpr int ActivatedHeight = 415;
+constexpr int StatusStripHeight = 24;
+
+// A 16 by 16 glyph whose magenta background is drawn transparent.
+QIcon Glyph(const QString &resource) {
+    QPixmap pixmap(resource);
+    pixmap.setMask(pixmap.createMaskFromColor(QColor(255, 0, 255)));
+    return QIcon(pixmap);
+}
+
+QPixmap RenderSvg(const QString &resource, QSize size) {
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QSvgRenderer(resource).render(&painter);
+    return pixmap;
+}
+
+// Runs a handler from a Qt signal inside the exception boundary.
+template <class Sender, class Signal, class Handler>
+void On(Sender *sender, Signal signal, QObject *context, Handler handler) {
+    QObject::connect(sender, signal, context,
+                     [sender, handler] { Guarded([&] { handler(sender); }); });
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QWidget(parent) {
+    // Controls that set only a style (bold) start from the application font, so
+    // the form's font is made the application's before the controls are built.
+    QFont base("Liberation Sans");
+    base.setPixelSize(11);
+    QApplication::setFont(base);
+    setupUi(this);
+    // The form opens where it was designed, not centred.
+    move(DesignedPosition);
+    PageControl1->tabBar()->hide();
+    setAttribute(Qt::WA_StyledBackground);
+    QFont digits = AdvPanel1->font();
+    digits.setPixelSize(42);
+    for (QLabel *number : {AdvPanel1, AdvPanel7, AdvPanel2, AdvPanel3, AdvPanel4})
+        number->setFont(digits);
+    cbserieporter->setEditText("Ingen port funnet");
+    Edit2->setCursorPosition(0);
+    LoadPictures();
+
+    SetStoredSettings(ComPort);
+    SetStoredSettings(ComPort1);
+    Timer1.setInterval(1000);
+    Timer1.setTimerType(Qt::PreciseTimer);
+    ConnectHandlers();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::LoadPictures() {
+    Image1->setPixmap(RenderSvg(":/resources/image1.svg", QSize(511, 655)));
+    LMDButton2->setIcon(Glyph(":/resources/folder_open.xpm"));
+    LMDButton1->setIcon(Glyph(":/resources/refresh_page.xpm"));
+    const QPixmap ledOff[] = {QPixmap(":/resources/LEDGREENOFF.xpm"),
+                              QPixmap(":/resources/LEDYELLOWOFF.xpm"),
+                              QPixmap(":/resources/LEDBLUEOFF.xpm")};
+    QLabel *leds[] = {ComLed1, ComLed2, ComLed3};
+    for (int i = 0; i < 3; ++i) {
+        QPixmap p = ledOff[i];
+        p.setMask(p.createMaskFromColor(QColor(255, 0, 255)));
+        leds[i]->setPixmap(p);
+    }
+}
+
+void TForm1::ConnectHandlers() {
+    new TFormEvents(this, QEvent::WindowActivate, [this](QEvent *) { FormActivate(this); });
+    new TFormEvents(this, QEvent::Close, [this](QEvent *) { FormClose(this); });
+    // The status strip is aligned to the bottom of the send page.
+    new TFormEvents(TabSheet3, QEvent::Resize, [this](QEvent *) {
+        AdvPanel6->setGeometry(0, TabSheet3->height() - StatusStripHeight, TabSheet3->width(),
+                               StatusStripHeight);
+    });
+    On(LMDButton2, &QToolButton::clicked, this, [this](QObject *s) { SpeedButton4Click(s); });
+    On(LMDButton1, &QToolButton::clicked, this, [this](QObject *s) { LMDButton1Click(s); });
+    On(AdvPanel5, &TClickLabel::Click, this, [this](QObject *s) { BitBtn2Click(s); });
+    On(BitBtn2, &QPushButton::clicked, this, [this](QObject *s) { BitBtn2Click(s); });
+    On(Label13, &TClickLabel::Click, this, [this](QObject *s) { Label13Click(s); });
+    On(Label9, &TClickLabel::Click, this, [this](QObject *s) { Label9Click(s); });
+    On(lbjobb, &TClickLabel::Click, this, [this](QObject *s) { Label9Click(s); });
+    On(BitBtn1, &QPushButton::clicked, this, [this](QObject *s) { BitBtn1Click(s); });
+    On(BitBtn3, &QPushButton::clicked, this, [this](QObject *s) { BitBtn3Click(s); });
+    On(Button_Open, &QPushButton::clicked, this, [this](QObject *s) { Button_OpenClick(s); });
+    On(SpeedButton1, &QToolButton::clicked, this, [this](QObject *s) { SpeedButton1Click(s); });
+    On(SpeedButton3, &QToolButton::clicked, this, [this](QObject *s) { SpeedButton3Click(s); });
+    On(SpeedButton2, &QToolButton::clicked, this, [this](QObject *s) { SpeedButton2Click(s); });
+    On(&Timer1, &QTimer::timeout, this, [this](QObject *s) { Timer1Timer(s); });
+    ComPort.OnAfterOpen = [this](QObject *s) { ComPortAfterOpen(s); };
+    ComPort.OnAfterClose = [this](QObject *s) { ComPortAfterClose(s); };
+    ComPort.OnRxChar = [this](QObject *s, int count) { ComPortRxChar(s, count); };
+    ComPort1.OnRxChar = [this](QObject *s, int count) { ComPort1RxChar(s, count); };
+}
+
+void TForm1::FormActivate(QObject *) {
+    // Sizes are outer sizes; the frame is known only once the window is shown.
+    const QSize frame = frameGeometry().size() - size();
+    if (!Activated)
+        resize(DesignedWidth - frame.width(), height());
+    Activated = true;
+    resize(width(), ActivatedHeight - frame.height());
+    visklokke();
+}
+
+void TForm1::FormClose(QObject *) {
+    // A running transfer takes its ending before the program exits.
+    Leaving = TransferRunning();
+}
+
+void TForm1::SpeedButton4Click(QObject *) {
+    const auto file = Dialogs().OpenFile(this, "RZ7 / RZ8 import fil", "RZ7",
+                                         "RZ7/RZ8 fil|*.RZ7|XML fil|*.xml|Alle filer|*.*");
+    if (file)
+        Edit2->setText(*file);
+}
+
+void TForm1::LMDButton1Click(QObject *) {
+    visklokke();
+}
+
+void TForm1::BitBtn2Click(QObject *) {
+    if (TransferRunning())
+        return;
+    TUploadTransfer transfer(ComPort1, *this, ImportFile, *this);
+    transfer.AckTimeout = AckTimeout;
+    Transfer = &transfer;
+    Leaving = false;
+    try {
+        transfer.Run(Edit2->text().toLocal8Bit().toStdString(),
+                     cbserieporter->currentText().toLocal8Bit().toStdString());
+    } catch (...) {
+        Transfer = nullptr;
+        throw;
+    }
+    Transfer = nullptr;
+}
+
+void TForm1::Label13Click(QObject *) {
+    if (AboutBox)
+        Dialogs().ShowModal(AboutBox);
+}
+
+void TForm1::Label9Click(QObject *) {
+    close();
+}
+
+void TForm1::BitBtn1Click(QObject *) {
+    close();
+}
+
+// The fetch controls are never shown; their handlers are filled with the fetch function.
+void TForm1::BitBtn3Click(QObject *) {}
+void TForm1::Button_OpenClick(QObject *) {}
+void TForm1::SpeedButton1Click(QObject *) {}
+void TForm1::SpeedButton3Click(QObject *) {}
+void TForm1::SpeedButton2Click(QObject *) {}
+void TForm1::ComPortAfterOpen(QObject *) {}
+void TForm1::ComPortAfterClose(QObject *) {}
+void TForm1::ComPortRxChar(QObject *, int) {}
+
+void TForm1::ComPort1RxChar(QObject *, int Count) {
+    std::string bytes;
+    ComPort1.ReadString(bytes, Count);
+    TakeAnswer(bytes, *this);
+}
+
+void TForm1::Timer1Timer(QObject *) {
+    std::string can;
+    IntToAscii(CAN, can);
+    try {
+        ComPort1.WriteString(can);
+    } catch (...) {
+        if (!Transfer)
+            throw;
+        // Shown once, after the transfer's ending, instead of at every tick.
+        Timer1.stop();
+        Transfer->WakeError = std::current_exception();
+    }
+}
+
+// Port discovery fills the list here.
+void TForm1::visklokke() {}
+
+void TForm1::ShowStatus(const std::string &text) {
+    lbjobb->setText(QString::fromUtf8(text));
+    lbjobb->repaint();
+}
+
+void TForm1::ShowMessage(const std::string &text) {
+    Dialogs().ShowMessage(this, QString::fromUtf8(text));
+}
+
+void TForm1::SetWakeTimer(bool enabled) {
+    if (enabled)
+        Timer1.start();
+    else
+        Timer1.stop();
+}

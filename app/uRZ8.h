@@ -1,0 +1,62 @@
+#pragma once
+
+#include "serial/CPort.h"
+#include "ui_uRZ8.h"
+#include "upload/ImportFile.h"
+#include "upload/Transfer.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+
+// The main window: the send page, the hidden fetch parts, both ports, the
+// wake-up timer and the state of the upload.
+class TForm1 : public QWidget, public Ui::TForm1, public TUploadFlags, private TUploadHost {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    TComPort ComPort;
+    TComPort ComPort1;
+    QTimer Timer1;
+    TImportFile ImportFile;
+    // How long a packet may go without an ACK before the transfer fails.
+    std::chrono::milliseconds AckTimeout = DefaultAckTimeout;
+
+    void FormActivate(QObject *Sender);
+    void FormClose(QObject *Sender);
+    void SpeedButton4Click(QObject *Sender);
+    void LMDButton1Click(QObject *Sender);
+    void BitBtn2Click(QObject *Sender);
+    void Label13Click(QObject *Sender);
+    void Label9Click(QObject *Sender);
+    void BitBtn1Click(QObject *Sender);
+    void BitBtn3Click(QObject *Sender);
+    void Button_OpenClick(QObject *Sender);
+    void SpeedButton1Click(QObject *Sender);
+    void SpeedButton3Click(QObject *Sender);
+    void SpeedButton2Click(QObject *Sender);
+    void ComPortAfterOpen(QObject *Sender);
+    void ComPortAfterClose(QObject *Sender);
+    void ComPortRxChar(QObject *Sender, int Count);
+    void ComPort1RxChar(QObject *Sender, int Count);
+    void Timer1Timer(QObject *Sender);
+
+    void visklokke();
+
+    bool TransferRunning() const { return Transfer != nullptr; }
+
+private:
+    void ConnectHandlers();
+    void LoadPictures();
+
+    void ShowStatus(const std::string &text) override;
+    void ShowMessage(const std::string &text) override;
+    void SetWakeTimer(bool enabled) override;
+    bool LeaveRequested() const override { return Leaving; }
+
+    TUploadTransfer *Transfer = nullptr;
+    bool Leaving = false;
+    bool Activated = false;
+};

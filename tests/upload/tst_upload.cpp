@@ -1,0 +1,388 @@
+#include "../app/RecordingDialogs.h"
+#include "app/uRZ8.h"
+#include "tools/VirtualClock.h"
+#include "upload/ImportLine.h"
+
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray Hex(const std::string &bytes) {
+    return QByteArray(bytes.data(), qsizetype(bytes.size())).toHex().toUpper();
+}
+
+// Records every text the status label is painted with.
+class TStatusLog : public QObject {
+public:
+    explicit TStatusLog(QLabel *label) : Label(label), Texts{label->text()} {
+        label->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint && (Texts.isEmpty() || Texts.last() != Label->text()))
+            Texts << Label->text();
+        return false;
+    }
+    QLabel *Label;
+    QStringList Texts;
+};
+
+const QStringList Header{"<?xml version=\"1.0\"?>", "<RZ7>", "<event>", "<version>"};
+
+} // namespace
+
+class TestUpload : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void wireBytesOfTheFile();
+    void exampleFileArrivesIntact();
+    void wakeUpSendsOneCanASecond();
+    void ackBeforeFirstTickSendsNoCan();
+    void invalidRootTagReportedAfterWakeUp();
+    void noLinesAfterHeaderGoesStraightToFerdig();
+    void canDuringWakeUpEndsBeforeFirstLine();
+    void statusCountsEveryLine();
+    void nakThenAckSendsTwice();
+    void nakOnlySendsSixTimesThenFails();
+    void silentClockFailsNamingTheLine();
+    void canAfterPacketEndsTransfer();
+    void unpluggedClockEndsWithAnError();
+    void missingFile();
+    void portThatCannotBeOpened();
+    void badNumberStopsBeforeThePacket();
+    void portNameFromList_data();
+    void portNameFromList();
+    void longPortNameIsKeptWhole();
+    void failingWakeUpWriteShownOnce();
+    void secondClickWhileRunningIsIgnored();
+    void closingTheWindowEndsTheTransfer();
+
+private:
+    // Writes the header and `lines` to an import file and puts its name in the form.
+    void UseFile(const QStringList &lines, const QStringList &header = Header);
+    // Clicks "Send data" and returns when the transfer has ended.
+    void Upload(VirtualClock &clock, bool earlyAck = true);
+
+    TForm1 *Form = nullptr;
+    TRecordingDialogs *Dialogs = nullptr;
+    TStatusLog *Status = nullptr;
+    QTemporaryDir Dir;
+};
+
+void TestUpload::init() {
+    Dialogs = new TRecordingDialogs;
+    Form = new TForm1;
+    Form->AckTimeout = 400ms;
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form));
+    Status = new TStatusLog(Form->lbjobb);
+}
+
+void TestUpload::cleanup() {
+    delete Status;
+    delete Form;
+    delete Dialogs;
+}
+
+void TestUpload::UseFile(const QStringList &lines, const QStringList &header) {
+    const QString path = Dir.filePath("import.RZ7");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write((header + lines).join("\r\n").toLatin1() + "\r\n");
+    Form->Edit2->setText(path);
+}
+
+void TestUpload::Upload(VirtualClock &clock, bool earlyAck) {
+    Form->cbserieporter->setEditText(QString::fromStdString(clock.SlavePath()) + " Serial port");
+    if (earlyAck)
+        QTimer::singleShot(50, [&clock] { clock.Send(std::string(1, VirtualClock::ACK)); });
+    QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+}
+
+void TestUpload::wireBytesOfTheFile() {
+    UseFile({"<classes>", "<class>,67,1,2", "</classes>", "<names>", "<name>,1,2,3,</name>",
+             "</names>", "", "</RZ7>"});
+    VirtualClock clock;
+    Upload(clock, false);
+    QCOMPARE(Hex(clock.Received()), QByteArray("18"
+                                               "0243010203FA"
+                                               "0201020303F8"
+                                               "18"
+                                               "03FD"));
+    QCOMPARE(clock.ClosingCans(), 1);
+    QVERIFY(Dialogs->Errors.isEmpty());
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+    QVERIFY(!Form->ComPort1.Connected());
+    QVERIFY(!Form->ImportFile.IsOpen());
+}
+
+void TestUpload::exampleFileArrivesIntact() {
+    const QString example = QStringLiteral(RZ8_EXAMPLES_DIR "/stevne.RZ7");
+    QFile file(example);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    int records = 0;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        records += line.startsWith("<class>,") || line.startsWith("<name>,");
+    }
+    Form->Edit2->setText(example);
+    VirtualClock clock;
+    Upload(clock);
+    const auto packets = clock.Packets();
+    QCOMPARE(int(packets.size()), records + 1);
+    for (const auto &p : packets)
+        QVERIFY2(p.checksumOk && p.attempt == 0, Hex(p.bytes).constData());
+    QVERIFY(packets.back().closing);
+    QCOMPARE(Hex(packets.back().bytes), QByteArray("03FD"));
+    QVERIFY(Dialogs->Errors.isEmpty());
+}
+
+void TestUpload::wakeUpSendsOneCanASecond() {
+    UseFile({"</RZ7>"});
+    VirtualClock::Options options;
+    options.wakeAtCan = 2;
+    VirtualClock clock(options);
+    QElapsedTimer started;
+    started.start();
+    const auto start = std::chrono::steady_clock::now();
+    Upload(clock, false);
+    const auto cans = clock.WakeCans();
+    QCOMPARE(int(cans.size()), 2);
+    const auto first = std::chrono::duration_cast<std::chrono::milliseconds>(cans[0] - start);
+    const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(cans[1] - cans[0]);
+    QVERIFY2(first >= 990ms && first < 1300ms, qPrintable(QString::number(first.count())));
+    QVERIFY2(gap >= 990ms && gap < 1300ms, qPrintable(QString::number(gap.count())));
+    QCOMPARE(clock.IgnoredCans(), 0);
+    QVERIFY(!Form->Timer1.isActive());
+}
+
+void TestUpload::ackBeforeFirstTickSendsNoCan() {
+    UseFile({"</RZ7>"});
+    VirtualClock::Options options;
+    options.wakeAtCan = 0;
+    VirtualClock clock(options);
+    Upload(clock, true);
+    QCOMPARE(Hex(clock.Received()), QByteArray("1803FD"));
+    QVERIFY(clock.WakeCans().empty());
+}
+
+void TestUpload::invalidRootTagReportedAfterWakeUp() {
+    UseFile({"<class>,1,2"}, {"<?xml?>", "<rz7>", "", ""});
+    VirtualClock clock;
+    bool wokenAtMessage = false;
+    Dialogs->OnMessage = [&](const QString &) { wokenAtMessage = clock.Woken(); };
+    Upload(clock, false);
+    QCOMPARE(Dialogs->Messages, QStringList({"Ikke gyldig importfil"}));
+    QVERIFY(wokenAtMessage);
+    QCOMPARE(Hex(clock.Received()), QByteArray("18"));
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+}
+
+void TestUpload::noLinesAfterHeaderGoesStraightToFerdig() {
+    UseFile({});
+    VirtualClock clock;
+    Upload(clock);
+    QVERIFY(clock.Packets().empty());
+    QCOMPARE(Status->Texts, QStringList({"-", "Ferdig"}));
+}
+
+void TestUpload::canDuringWakeUpEndsBeforeFirstLine() {
+    UseFile({"<class>,1,2", "</RZ7>"});
+    VirtualClock::Options options;
+    options.wakeAtCan = 0;
+    VirtualClock clock(options);
+    Form->cbserieporter->setEditText(QString::fromStdString(clock.SlavePath()));
+    QTimer::singleShot(50, [&clock] { clock.Send("\x18\x06"); });
+    QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+    QVERIFY(clock.Packets().empty());
+    QCOMPARE(Status->Texts, QStringList({"-", "Ferdig"}));
+}
+
+void TestUpload::statusCountsEveryLine() {
+    UseFile({"<classes>", "<class>,1,2", "</classes>", "", "</RZ7>"});
+    VirtualClock clock;
+    Upload(clock);
+    QCOMPARE(Status->Texts, QStringList({"-", "Antall: 0", "Antall: 1", "Antall: 2", "Antall: 3",
+                                         "Antall: 4", "Ferdig"}));
+}
+
+void TestUpload::nakThenAckSendsTwice() {
+    UseFile({"<class>,67,1,2", "</RZ7>"});
+    VirtualClock::Options options;
+    options.script.nakTimes = 1;
+    VirtualClock clock(options);
+    Upload(clock);
+    const auto packets = clock.Packets();
+    QCOMPARE(int(packets.size()), 3);
+    QCOMPARE(packets[0].bytes, packets[1].bytes);
+    QCOMPARE(packets[1].attempt, 1);
+    QVERIFY(packets[2].closing);
+    QVERIFY(Dialogs->Errors.isEmpty());
+}
+
+void TestUpload::nakOnlySendsSixTimesThenFails() {
+    UseFile({"<class>,67,1,2", "</RZ7>"});
+    VirtualClock::Options options;
+    options.script.nakTimes = 1000;
+    VirtualClock clock(options);
+    Upload(clock);
+    const auto packets = clock.Packets();
+    QCOMPARE(int(packets.size()), 6);
+    for (const auto &p : packets)
+        QCOMPARE(Hex(p.bytes), QByteArray("0243010203FA"));
+    QCOMPARE(Dialogs->Errors, QStringList({"Klokken svarte ikke på linje 5."}));
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+    QVERIFY(!Form->ComPort1.Connected());
+}
+
+void TestUpload::silentClockFailsNamingTheLine() {
+    UseFile({"<classes>", "<class>,1,2", "<class>,3,4", "</classes>", "</RZ7>"});
+    VirtualClock::Options options;
+    options.script.silentFrom = 1;
+    VirtualClock clock(options);
+    Upload(clock);
+    QCOMPARE(int(clock.Packets().size()), 2);
+    QCOMPARE(Dialogs->Errors, QStringList({"Klokken svarte ikke på linje 7."}));
+    QCOMPARE(Status->Texts.last(), QString("Ferdig"));
+}
+
+void TestUpload::canAfterPacketEndsTransfer() {
+    UseFile({"<class>,1,2", "<class>,3,4", "</RZ7>"});
+    VirtualClock::Options options;
+    options.script.canAfter = 0;
+    VirtualClock clock(options);
+    Upload(clock);
+    QCOMPARE(int(clock.Packets().size()), 1);
+    QVERIFY(Dialogs->Errors.isEmpty());
+    QCOMPARE(Status->Texts, QStringList({"-", "Antall: 0", "Ferdig"}));
+}
+
+void TestUpload::unpluggedClockEndsWithAnError() {
+    QStringList lines;
+    for (int i = 0; i < 20; ++i)
+        lines << QString("<name>,78,%1,2").arg(i);
+    UseFile(lines);
+    VirtualClock::Options options;
+    options.script.silentFrom = 3;
+    VirtualClock clock(options);
+    QTimer::singleShot(400, [&clock] { clock.Unplug(); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    Upload(clock);
+    QVERIFY(elapsed.elapsed() < 5000);
+    QCOMPARE(Dialogs->Errors.size(), 1);
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+    QVERIFY(!Form->ComPort1.Connected());
+}
+
+void TestUpload::missingFile() {
+    QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+    QCOMPARE(Dialogs->Messages,
+             QStringList({"Filen Trykk på ikonet for å åpne importfilen ---> finnes ikke"}));
+    Form->Edit2->setText(Dir.path());
+    QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+    QCOMPARE(Dialogs->Messages.last(), "Filen " + Dir.path() + " finnes ikke");
+    QCOMPARE(Status->Texts, QStringList({"-"}));
+    QVERIFY(Dialogs->Errors.isEmpty());
+}
+
+void TestUpload::portThatCannotBeOpened() {
+    UseFile({"</RZ7>"});
+    QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+    QCOMPARE(Form->ComPort1.Port(), std::string("Ingen"));
+    QCOMPARE(Dialogs->Errors, QStringList({"Unable to open com port (win error code: 2)"}));
+    QCOMPARE(Status->Texts, QStringList({"-", "Ferdig"}));
+    QVERIFY(!Form->ImportFile.IsOpen());
+}
+
+void TestUpload::badNumberStopsBeforeThePacket() {
+    UseFile({"<class>,1,2", "<class>,7,x", "<class>,3,4"});
+    VirtualClock clock;
+    Upload(clock);
+    QCOMPARE(int(clock.Packets().size()), 1);
+    QCOMPARE(Dialogs->Errors, QStringList({"'x' is not a valid integer value."}));
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+    QVERIFY(!Form->ComPort1.Connected());
+}
+
+void TestUpload::portNameFromList_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("COM3 entry") << QByteArray("COM3 Serial port") << QByteArray("COM3");
+    QTest::newRow("COM10 entry") << QByteArray("COM10 Serial port") << QByteArray("COM10");
+    QTest::newRow("COM100 kept whole") << QByteArray("COM100 Serial port") << QByteArray("COM100");
+    QTest::newRow("USB timer entry")
+        << QByteArray("ttyUSB0 Tavo USB TIMER ") << QByteArray("ttyUSB0");
+    QTest::newRow("initial text") << QByteArray("Ingen port funnet") << QByteArray("Ingen");
+    QTest::newRow("leading blanks and tab") << QByteArray(" \tCOM4\tx") << QByteArray("COM4");
+    QTest::newRow("typed path") << QByteArray("/tmp/rz8-clock") << QByteArray("/tmp/rz8-clock");
+    QTest::newRow("empty") << QByteArray("") << QByteArray("");
+}
+
+void TestUpload::portNameFromList() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, name);
+    QCOMPARE(QByteArray::fromStdString(PortNameFromList(text.toStdString())), name);
+}
+
+void TestUpload::longPortNameIsKeptWhole() {
+    UseFile({"</RZ7>"});
+    VirtualClock clock;
+    QVERIFY(clock.SlavePath().size() > 5);
+    Upload(clock);
+    QCOMPARE(Form->ComPort1.Port(), clock.SlavePath());
+    QCOMPARE(Hex(clock.Received()), QByteArray("1803FD"));
+}
+
+void TestUpload::failingWakeUpWriteShownOnce() {
+    UseFile({"</RZ7>"});
+    VirtualClock::Options options;
+    options.wakeAtCan = 0;
+    VirtualClock clock(options);
+    QTimer::singleShot(300, [&clock] { clock.Unplug(); });
+    Upload(clock, false);
+    QCOMPARE(Dialogs->Errors.size(), 1);
+    QVERIFY2(Dialogs->Errors.first().startsWith("WriteFile function failed"),
+             qPrintable(Dialogs->Errors.first()));
+    QVERIFY(!Form->Timer1.isActive());
+    QTest::qWait(1300);
+    QCOMPARE(Dialogs->Errors.size(), 1);
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+}
+
+void TestUpload::secondClickWhileRunningIsIgnored() {
+    UseFile({"<class>,1,2", "<class>,3,4", "</RZ7>"});
+    VirtualClock clock;
+    QTimer::singleShot(200, [this] { QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton); });
+    QTimer::singleShot(1200, [this] { QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton); });
+    Upload(clock, false);
+    QCOMPARE(int(clock.Packets().size()), 3);
+    QCOMPARE(int(clock.WakeCans().size()), 1);
+    QVERIFY(Dialogs->Errors.isEmpty());
+}
+
+void TestUpload::closingTheWindowEndsTheTransfer() {
+    UseFile({"</RZ7>"});
+    VirtualClock::Options options;
+    options.wakeAtCan = 0;
+    VirtualClock clock(options);
+    QTimer::singleShot(1500, [this] { Form->close(); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    Upload(clock, false);
+    QVERIFY(elapsed.elapsed() < 4000);
+    QVERIFY(!Form->isVisible());
+    QVERIFY(!Form->ComPort1.Connected());
+    QVERIFY(!Form->ImportFile.IsOpen());
+    QVERIFY(!Form->Timer1.isActive());
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+    QVERIFY(Dialogs->Errors.isEmpty());
+    QVERIFY(clock.Packets().empty());
+}
+
+QTEST_MAIN(TestUpload)
+#include "tst_upload.moc"

@@ -1,0 +1,166 @@
+#include "upload/Transfer.h"
+
+#include "serial/CPort.h"
+#include "upload/ImportLine.h"
+#include "upload/Protocol.h"
+#include "upload/Waits.h"
+
+#include <filesystem>
+
+namespace {
+
+constexpr int HeaderLines = 4;
+
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+// Ends the transfer through its ending without an error box.
+struct EndOfTransfer {};
+
+} // namespace
+
+std::string PortNameFromList(const std::string &text) {
+    std::size_t b = 0;
+    while (b < text.size() && IsBlank(text[b]))
+        ++b;
+    std::size_t e = b;
+    while (e < text.size() && !IsBlank(text[e]))
+        ++e;
+    return text.substr(b, e - b);
+}
+
+void TakeAnswer(const std::string &bytes, TUploadFlags &flags) {
+    for (char c : bytes) {
+        if (c == ACK) {
+            flags.Acknowledged = true;
+            flags.PacketAcknowledged = true;
+        } else if (c == NAK) {
+            flags.Rejected = true;
+        } else if (c == CAN) {
+            flags.Cancelled = true;
+        }
+    }
+}
+
+TUploadTransfer::TUploadTransfer(TCustomComPort &port, TUploadFlags &flags, TImportFile &file,
+                                 TUploadHost &host)
+    : Port(port), Flags(flags), File(file), Host(host) {}
+
+void TUploadTransfer::Run(const std::string &fileName, const std::string &portText) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec)) {
+        Host.ShowMessage("Filen " + fileName + " finnes ikke");
+        return;
+    }
+    try {
+        File.Open(fileName);
+        Transfer(portText);
+    } catch (const EndOfTransfer &) {
+        Ending();
+        return;
+    } catch (...) {
+        Ending();
+        throw;
+    }
+    Ending();
+}
+
+void TUploadTransfer::Transfer(const std::string &portText) {
+    Port.SetPort(PortNameFromList(portText));
+    Port.Open();
+    WakeUp();
+    File.ReadLine();
+    if (File.ReadLine() != "<RZ7>") {
+        Host.ShowMessage("Ikke gyldig importfil");
+        return;
+    }
+    File.ReadLine();
+    File.ReadLine();
+    SendLines();
+}
+
+void TUploadTransfer::WakeUp() {
+    Flags.Acknowledged = false;
+    WakeError = nullptr;
+    Host.SetWakeTimer(true);
+    Flags.Cancelled = false;
+    WaitUntil([this] { return Flags.Acknowledged || WakeError || Host.LeaveRequested(); });
+    Host.SetWakeTimer(false);
+    if (WakeError)
+        std::rethrow_exception(WakeError);
+    CheckLeave();
+}
+
+void TUploadTransfer::SendLines() {
+    int counter = 0;
+    while (!File.Eof()) {
+        if (Flags.Cancelled)
+            break;
+        Host.ShowStatus("Antall: " + std::to_string(counter));
+        ++counter;
+        if (!Port.Connected())
+            break;
+        Flags.PacketAcknowledged = false;
+        Flags.Rejected = false;
+        Flags.ResendCount = 0;
+        SendLine(File.ReadLine(), HeaderLines + counter);
+    }
+}
+
+void TUploadTransfer::SendLine(std::string line, int lineNumber) {
+    if (line.empty())
+        return;
+    std::string tag;
+    strseparer(line, tag);
+    const TLineKind kind = LineKindOf(tag);
+    if (kind == TLineKind::Section)
+        return;
+    if (kind == TLineKind::Closing) {
+        std::string can;
+        IntToAscii(CAN, can);
+        Port.WriteString(can);
+    }
+    const std::string packet = lagpakke(kind == TLineKind::Record, line);
+    Port.WriteString(packet);
+    vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
+    AwaitAcknowledgement(packet, lineNumber);
+}
+
+void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNumber) {
+    const QDeadlineTimer deadline(AckTimeout, Qt::PreciseTimer);
+    const auto mayResend = [this] { return Flags.Rejected && Flags.ResendCount < MaxResends; };
+    for (;;) {
+        if (!Port.Connected())
+            throw EndOfTransfer();
+        CheckLeave();
+        // A CAN ends the wait at once; the line loop then stops on it.
+        if (Flags.PacketAcknowledged || Flags.Cancelled)
+            return;
+        if (mayResend()) {
+            Port.WriteString(packet);
+            ++Flags.ResendCount;
+            vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
+            continue;
+        }
+        if (deadline.hasExpired())
+            throw EUploadError("Klokken svarte ikke på linje " + std::to_string(lineNumber));
+        WaitUntil(
+            [&] {
+                return Flags.PacketAcknowledged || Flags.Cancelled || mayResend() ||
+                       Host.LeaveRequested();
+            },
+            deadline);
+    }
+}
+
+void TUploadTransfer::Ending() {
+    Host.ShowStatus("Ferdig");
+    File.Close();
+    Port.Close();
+}
+
+void TUploadTransfer::CheckLeave() const {
+    if (Host.LeaveRequested())
+        throw EndOfTransfer();
+}
