@@ -12,6 +12,14 @@ TDialogs RealDialogs;
 TDialogs *Current = &RealDialogs;
 } // namespace
 
+QStringList NameFilters(const QString &filter) {
+    const QStringList parts = filter.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + " (" + parts[i + 1] + ")";
+    return filters;
+}
+
 TDialogs &Dialogs() {
     return *Current;
 }
@@ -33,7 +41,8 @@ void TDialogs::ShowError(QWidget *parent, const QString &title, const QString &t
 
 std::optional<QString> TDialogs::OpenFile(QWidget *parent, const QString &title,
                                           const QString &defaultSuffix, const QString &filter) {
-    QFileDialog dialog(parent, title, QString(), filter);
+    QFileDialog dialog(parent, title);
+    dialog.setNameFilters(NameFilters(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(defaultSuffix);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -19,6 +20,9 @@ public:
     // Shows a dialog modally and returns when it is closed.
     virtual void ShowModal(QWidget *dialog);
 };
+
+// Name filters from the "text|patterns|text|patterns" form, e.g. "XML fil (*.xml)".
+QStringList NameFilters(const QString &filter);
 
 TDialogs &Dialogs();
 // Replaces the dialogs (nullptr restores the real ones); the caller keeps ownership.

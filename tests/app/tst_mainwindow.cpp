@@ -192,6 +192,8 @@ void TestMainWindow::fileDialog() {
     QCOMPARE(Form->Edit2->text(), QString("/tmp/stevne.RZ7"));
     QCOMPARE(dialogs.FileDialogs.first(),
              QString("RZ7 / RZ8 import fil|RZ7|RZ7/RZ8 fil|*.RZ7|XML fil|*.xml|Alle filer|*.*"));
+    QCOMPARE(NameFilters("RZ7/RZ8 fil|*.RZ7|XML fil|*.xml|Alle filer|*.*"),
+             QStringList({"RZ7/RZ8 fil (*.RZ7)", "XML fil (*.xml)", "Alle filer (*.*)"}));
 }
 
 void TestMainWindow::errorTitle_data() {

@@ -146,8 +146,6 @@ void TestUpload::wakeUpSendsOneCanASecond() {
     VirtualClock::Options options;
     options.wakeAtCan = 2;
     VirtualClock clock(options);
-    QElapsedTimer started;
-    started.start();
     const auto start = std::chrono::steady_clock::now();
     Upload(clock, false);
     const auto cans = clock.WakeCans();
