@@ -16,7 +16,6 @@
 namespace {
 
 constexpr QPoint DesignedPosition(195, 108);
-constexpr int DesignedWidth = 587;
 constexpr int ActivatedHeight = 415;
 constexpr int StatusStripHeight = 24;
 
@@ -89,6 +88,11 @@ void TForm1::LoadPictures() {
 
 void TForm1::ConnectHandlers() {
     new TFormEvents(this, QEvent::WindowActivate, [this](QEvent *) { FormActivate(this); });
+    // Without a window manager no activation is reported, so the first show counts as one.
+    new TFormEvents(this, QEvent::Show, [this](QEvent *) {
+        if (!Activated)
+            FormActivate(this);
+    });
     new TFormEvents(this, QEvent::Close, [this](QEvent *) { FormClose(this); });
     // The status strip is aligned to the bottom of the send page.
     new TFormEvents(TabSheet3, QEvent::Resize, [this](QEvent *) {
@@ -116,12 +120,12 @@ void TForm1::ConnectHandlers() {
 }
 
 void TForm1::FormActivate(QObject *) {
-    // Sizes are outer sizes; the frame is known only once the window is shown.
+    // Sizes are outer sizes, but the frame is known only once a window manager has framed
+    // the window: the width the user sees is kept, less a frame that has appeared since.
     const QSize frame = frameGeometry().size() - size();
-    if (!Activated)
-        resize(DesignedWidth - frame.width(), height());
     Activated = true;
-    resize(width(), ActivatedHeight - frame.height());
+    resize(width() - (frame.width() - FrameWidth), ActivatedHeight - frame.height());
+    FrameWidth = frame.width();
     visklokke();
 }
 

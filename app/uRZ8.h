@@ -59,4 +59,6 @@ private:
     TUploadTransfer *Transfer = nullptr;
     bool Leaving = false;
     bool Activated = false;
+    // The frame width the window's width was last corrected for; the designed width is outer.
+    int FrameWidth = 0;
 };

@@ -27,6 +27,7 @@ private slots:
     void init();
     void cleanup();
     void startsWhereDesignedAndActivationFixesHeight();
+    void firstShowCountsAsActivation();
     void sendPageShowsTheFiveStepsAndHidesTheRest();
     void hints_data();
     void hints();
@@ -73,6 +74,15 @@ void TestMainWindow::startsWhereDesignedAndActivationFixesHeight() {
     QApplication::sendEvent(Form, &activate);
     QCOMPARE(Form->frameGeometry().height(), 415);
     QCOMPARE(Form->width(), 640);
+}
+
+void TestMainWindow::firstShowCountsAsActivation() {
+    // Without a window manager no activation arrives: the show itself must fix the height.
+    TForm1 form;
+    QCOMPARE(form.height(), 487);
+    form.show();
+    QCOMPARE(form.frameGeometry().height(), 415);
+    QCOMPARE(form.frameGeometry().width(), 587);
 }
 
 void TestMainWindow::sendPageShowsTheFiveStepsAndHidesTheRest() {
