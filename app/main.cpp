@@ -1,6 +1,7 @@
 #include "app/ErrorDisplay.h"
 #include "app/uRZ8.h"
 #include "app/uabout.h"
+#include "serial/CPortErrorHandler.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -8,13 +9,13 @@
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("rz8 help");
-    QApplication::setApplicationDisplayName("RZ8 Filoverføring");
     QApplication::setApplicationVersion("1.0.0.0");
     QApplication::setDesktopFileName("rz8-filoverforing");
     QApplication::setWindowIcon(QIcon(":/resources/program_icon.svg"));
 
     TForm1 form;
     SetErrorParent(&form);
+    SetComErrorHandler(ShowException);
     TAboutBox about;
     AboutBox = &about;
     form.show();

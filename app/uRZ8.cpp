@@ -5,12 +5,14 @@
 #include "app/FormEvents.h"
 #include "app/uabout.h"
 #include "serial/CPortStored.h"
+#include "serial/SetupApi.h"
 #include "upload/ImportLine.h"
 #include "upload/Protocol.h"
 
 #include <QApplication>
 #include <QBitmap>
 #include <QPainter>
+#include <QStyle>
 #include <QSvgRenderer>
 
 namespace {
@@ -48,6 +50,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent) {
     // the form's font is made the application's before the controls are built.
     QFont base("Liberation Sans");
     base.setPixelSize(11);
+    base.setStretch(96);
     QApplication::setFont(base);
     setupUi(this);
     // The form opens where it was designed, not centred.
@@ -75,6 +78,8 @@ void TForm1::LoadPictures() {
     Image1->setPixmap(RenderSvg(":/resources/image1.svg", QSize(511, 655)));
     LMDButton2->setIcon(Glyph(":/resources/folder_open.xpm"));
     LMDButton1->setIcon(Glyph(":/resources/refresh_page.xpm"));
+    Button_Open->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     const QPixmap ledOff[] = {QPixmap(":/resources/LEDGREENOFF.xpm"),
                               QPixmap(":/resources/LEDYELLOWOFF.xpm"),
                               QPixmap(":/resources/LEDBLUEOFF.xpm")};
@@ -126,10 +131,12 @@ void TForm1::FormActivate(QObject *) {
     Activated = true;
     resize(width() - (frame.width() - FrameWidth), ActivatedHeight - frame.height());
     FrameWidth = frame.width();
+    AcquireSetupApi();
     visklokke();
 }
 
 void TForm1::FormClose(QObject *) {
+    ReleaseSetupApi();
     // A running transfer takes its ending before the program exits.
     Leaving = TransferRunning();
 }

@@ -2,54 +2,26 @@
 
 #include <cerrno>
 
-namespace {
-
-int RuntimeCode(int err) {
+void RaiseInOutError(int err) {
     switch (err) {
     case ENOENT:
-        return 2;
+        throw EInOutError(2, "File not found");
     case ENAMETOOLONG:
     case EINVAL:
-        return 3;
+        throw EInOutError(3, "Invalid filename");
     case EMFILE:
     case ENFILE:
-        return 4;
+        throw EInOutError(4, "Too many open files");
     case EACCES:
     case EPERM:
     case EISDIR:
     case EROFS:
-        return 5;
+        throw EInOutError(5, "File access denied");
     case ENOSPC:
-        return 101;
+        throw EInOutError(101, "Disk full");
     default:
-        return err;
+        // An errno with no runtime code of its own keeps its number; it is never read as
+        // one of the codes above (EIO is 5, which is not "File access denied").
+        throw EInOutError(err, "I/O error " + std::to_string(err));
     }
-}
-
-std::string RuntimeText(int code) {
-    switch (code) {
-    case 2:
-        return "File not found";
-    case 3:
-        return "Invalid filename";
-    case 4:
-        return "Too many open files";
-    case 5:
-        return "File access denied";
-    case 100:
-        return "Read beyond end of file";
-    case 101:
-        return "Disk full";
-    case 106:
-        return "Invalid numeric input";
-    default:
-        return "I/O error " + std::to_string(code);
-    }
-}
-
-} // namespace
-
-void RaiseInOutError(int err) {
-    const int code = RuntimeCode(err);
-    throw EInOutError(code, RuntimeText(code));
 }

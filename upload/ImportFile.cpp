@@ -35,11 +35,13 @@ std::string TImportFile::ReadLine() {
     std::string line;
     if (!File)
         return line;
-    for (int c = std::fgetc(File); c != EOF && c != '\n'; c = std::fgetc(File))
+    int c = std::fgetc(File);
+    for (; c != EOF && c != '\n'; c = std::fgetc(File))
         line += static_cast<char>(c);
     if (std::ferror(File))
         RaiseInOutError(errno);
-    if (!line.empty() && line.back() == '\r')
+    // A line ends at LF or CR LF; a CR before the end of the file is data.
+    if (c == '\n' && !line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
 }

@@ -118,6 +118,14 @@ void TestMainWindow::sendPageShowsTheFiveStepsAndHidesTheRest() {
         QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
     QVERIFY(!Form->Panel2->isEnabled());
     QVERIFY(!Form->Timer1.isActive());
+
+    // No text of the send page is cut off by the panel it sits on.
+    for (QLabel *l : Form->TabSheet3->findChildren<QLabel *>()) {
+        if (l->text().isEmpty() || !l->isVisible())
+            continue;
+        const int textRight = l->x() + l->fontMetrics().horizontalAdvance(l->text());
+        QVERIFY2(textRight <= l->parentWidget()->width(), qPrintable(l->objectName()));
+    }
 }
 
 void TestMainWindow::hints_data() {
@@ -234,8 +242,8 @@ void TestMainWindow::errorDotRule_data() {
                                               << "Unable to open com port (win error code: 2)";
     QTest::newRow("dot none") << "Ferdig."
                               << "Ferdig.";
-    QTest::newRow("quote none") << "'x' is not"
-                                << "'x' is not.";
+    QTest::newRow("quote none") << "ugyldig verdi 'x'"
+                                << "ugyldig verdi 'x'";
     QTest::newRow("comma none") << "a,"
                                 << "a,";
     QTest::newRow("empty") << ""

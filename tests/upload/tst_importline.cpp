@@ -3,6 +3,7 @@
 #include "upload/Protocol.h"
 
 #include <QtTest>
+#include <cerrno>
 
 namespace {
 
@@ -44,6 +45,8 @@ private slots:
     void tooLargeForTheClock();
     void numberForms_data();
     void numberForms();
+    void fileErrors_data();
+    void fileErrors();
 };
 
 void TestImportLine::linesToBytes_data() {
@@ -200,4 +203,34 @@ void TestImportLine::numberForms() {
 }
 
 QTEST_APPLESS_MAIN(TestImportLine)
+void TestImportLine::fileErrors_data() {
+    QTest::addColumn<int>("err");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << ENOENT << 2 << "File not found";
+    QTest::newRow("name too long") << ENAMETOOLONG << 3 << "Invalid filename";
+    QTest::newRow("no descriptors left") << EMFILE << 4 << "Too many open files";
+    QTest::newRow("no permission") << EACCES << 5 << "File access denied";
+    QTest::newRow("a folder") << EISDIR << 5 << "File access denied";
+    QTest::newRow("disk full") << ENOSPC << 101 << "Disk full";
+    // errno values that equal runtime codes must not take their texts.
+    QTest::newRow("device error is no access error") << EIO << EIO << "I/O error 5";
+    QTest::newRow("interrupted is no descriptor error") << EINTR << EINTR << "I/O error 4";
+    QTest::newRow("errno 101 is no full disk") << ENETUNREACH << ENETUNREACH << "I/O error 101";
+}
+
+void TestImportLine::fileErrors() {
+    QFETCH(int, err);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    try {
+        RaiseInOutError(err);
+    } catch (const EInOutError &e) {
+        QCOMPARE(e.Code, code);
+        QCOMPARE(QString(e.what()), message);
+        return;
+    }
+    QFAIL("no error raised");
+}
+
 #include "tst_importline.moc"
