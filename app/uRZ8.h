@@ -17,12 +17,14 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    TComPort ComPort;
-    TComPort ComPort1;
     QTimer Timer1;
     TImportFile ImportFile;
     // How long a packet may go without an ACK before the transfer fails.
     std::chrono::milliseconds AckTimeout = DefaultAckTimeout;
+    // Declared last, so destroyed first: closing a port still runs pending deliveries,
+    // whose handlers use the members above.
+    TComPort ComPort;
+    TComPort ComPort1;
 
     void FormActivate(QObject *Sender);
     void FormClose(QObject *Sender);

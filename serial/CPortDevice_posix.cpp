@@ -18,6 +18,7 @@
 struct TComDevice::TState {
     int Handle = -1;
     termios Saved{};
+    int SavedSerialFlags = -1;
     COMMTIMEOUTS Timeouts{};
     TComQueueSizes QueueSizes{};
     bool HasCounters = false;
@@ -28,12 +29,23 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// USB adapters otherwise hold received bytes back for up to 16 ms.
-void SetLowLatency(int handle) {
+// USB adapters otherwise hold received bytes back for up to 16 ms. Gives the driver's flags
+// as they were, or -1 where it has none.
+int SetLowLatency(int handle) {
     serial_struct serial{};
     if (ioctl(handle, TIOCGSERIAL, &serial) != 0)
-        return;
+        return -1;
+    const int saved = serial.flags;
     serial.flags |= ASYNC_LOW_LATENCY;
+    ioctl(handle, TIOCSSERIAL, &serial);
+    return saved;
+}
+
+void RestoreSerialFlags(int handle, int flags) {
+    serial_struct serial{};
+    if (flags < 0 || ioctl(handle, TIOCGSERIAL, &serial) != 0)
+        return;
+    serial.flags = flags;
     ioctl(handle, TIOCSSERIAL, &serial);
 }
 
@@ -78,7 +90,7 @@ void TComDevice::Open(const std::string &portName) {
     if (flock(handle, LOCK_EX | LOCK_NB) != 0)
         fail(errno == EWOULDBLOCK ? EBUSY : errno);
     ioctl(handle, TIOCEXCL);
-    SetLowLatency(handle);
+    FState->SavedSerialFlags = SetLowLatency(handle);
     FState->Handle = handle;
     FState->Saved = saved;
     FState->HasCounters = ReadLineCounters(handle, FState->ErrorBase);
@@ -90,6 +102,7 @@ void TComDevice::Close() noexcept {
         return;
     tcflush(handle, TCIOFLUSH);
     tcsetattr(handle, TCSANOW, &FState->Saved);
+    RestoreSerialFlags(handle, FState->SavedSerialFlags);
     ioctl(handle, TIOCNXCL);
     ::close(handle);
     FState->Handle = -1;

@@ -60,8 +60,9 @@ void DcbToTermios(const DCB &dcb, termios &settings) {
     settings.c_iflag &= ~(INPCK | IGNPAR | IXON | IXOFF | IXANY);
     settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     settings.c_cflag |= CLOCAL | CREAD | DataBitsFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
-    // With INPCK a byte with a parity error reads as 0: the replacement Linux offers.
-    if (dcb.fParity)
+    // With INPCK a byte with a parity error reads as 0, the replacement Linux offers; a
+    // check without replacement passes the byte on as received (the driver still counts it).
+    if (dcb.fParity && dcb.fErrorChar)
         settings.c_iflag |= INPCK;
     // With five data bits CSTOPB gives 1.5 stop bits, as the record's 1.5 asks.
     if (dcb.StopBits != 0)

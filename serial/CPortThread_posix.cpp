@@ -104,6 +104,9 @@ void TComThread::run() {
                 transmit.Stop();
             } else if (ready[i].events & EPOLLIN) {
                 report.Include(evRxChar);
+                // Errors that came with these bytes must be reported before the data step
+                // reads the queue, which clears them.
+                lines.CheckNow(now);
                 int queued = 0;
                 const bool wasAbove = above80;
                 above80 = ioctl(FHandle, FIONREAD, &queued) == 0 && FRx80Limit > 0 &&

@@ -12,7 +12,7 @@ int TCustomComPort::WriteString(const std::string &s) {
                                       [this] { NotifyLinks(&TComLink::OnTx, true); });
     if (FThread)
         FThread->WatchTransmit();
-    NotifyLinks(&TComLink::OnTxBuf, bytes.data(), written);
+    NotifyLinks(&TComLink::OnTxBuf, bytes.data(), static_cast<int>(bytes.size()));
     return written;
 }
 

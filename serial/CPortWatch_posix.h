@@ -11,6 +11,11 @@ class TTimedWatch {
 public:
     bool Active() const { return FActive; }
     void Stop() { FActive = false; }
+    // The next check is due at once (when the watch runs at all).
+    void CheckNow(TWatchClock::time_point now) {
+        if (FActive)
+            FDue = now;
+    }
     // Milliseconds until the next check, -1 when inactive.
     int TimeoutMs(TWatchClock::time_point now) const;
 
