@@ -19,6 +19,8 @@ public:
     void ShowError(QWidget *, const QString &title, const QString &text) override {
         ErrorTitles << title;
         Errors << text;
+        if (OnError)
+            OnError(text);
     }
     std::optional<QString> OpenFile(QWidget *, const QString &title, const QString &suffix,
                                     const QString &filter) override {
@@ -34,4 +36,5 @@ public:
     QList<QWidget *> Modals;
     std::optional<QString> ChosenFile;
     std::function<void(const QString &)> OnMessage;
+    std::function<void(const QString &)> OnError;
 };

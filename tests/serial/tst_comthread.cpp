@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 
@@ -63,28 +64,51 @@ bool EventThreadWaitsForWindowThread() {
     return false;
 }
 
-struct RxProbe {
-    int Calls = 0;
-    QList<int> Counts;
-    std::string Received;
-    bool OnWindowThread = true;
-    bool ReadBytes = true;
+// What OnRxChar saw. With smNone the handler runs on the event thread while the test polls,
+// so the record is kept under a lock and read as copies. During and ReadBytes are set only
+// while no delivery can run: before Open, or on the window thread when deliveries run there.
+class RxProbe {
+public:
     std::function<void(int call)> During; // runs inside the handler, before it reads
+    bool ReadBytes = true;
 
     void Attach(TCustomComPort &port) {
         port.OnRxChar = [this, &port](QObject *, int count) {
-            ++Calls;
-            Counts << count;
-            OnWindowThread = OnWindowThread && QThread::currentThread() == qApp->thread();
+            int call = 0;
+            {
+                const std::lock_guard lock(FMutex);
+                call = ++FCalls;
+                FCounts << count;
+                FOnWindowThread = FOnWindowThread && QThread::currentThread() == qApp->thread();
+            }
+            // Unlocked: these may call back into the probe or close the port.
             if (During)
-                During(Calls);
+                During(call);
             if (ReadBytes) {
                 std::string s;
                 port.ReadString(s, count);
-                Received += s;
+                const std::lock_guard lock(FMutex);
+                FReceived += s;
             }
         };
     }
+
+    int Calls() const { return Copy(FCalls); }
+    QList<int> Counts() const { return Copy(FCounts); }
+    std::string Received() const { return Copy(FReceived); }
+    bool OnWindowThread() const { return Copy(FOnWindowThread); }
+
+private:
+    template <typename T> T Copy(const T &field) const {
+        const std::lock_guard lock(FMutex);
+        return field;
+    }
+
+    mutable std::mutex FMutex;
+    int FCalls = 0;
+    QList<int> FCounts;
+    std::string FReceived;
+    bool FOnWindowThread = true;
 };
 
 } // namespace
@@ -95,7 +119,7 @@ class TestComThread : public QObject {
     std::unique_ptr<PtyPort> FRig;
     PtyPair *FPty = nullptr;
     TComPort *FPort = nullptr;
-    RxProbe FRx;
+    std::unique_ptr<RxProbe> FRx;
 
     void OpenWith(TSyncMethod sync, TComEvents events = AllComEvents) {
         FPort->SetSyncMethod(sync);
@@ -108,8 +132,8 @@ private slots:
         FRig = std::make_unique<PtyPort>();
         FPty = &FRig->Pty;
         FPort = &FRig->Port;
-        FRx = RxProbe();
-        FRx.Attach(*FPort);
+        FRx = std::make_unique<RxProbe>();
+        FRx->Attach(*FPort);
     }
     void cleanup() {
         FRig.reset();
@@ -131,17 +155,17 @@ private slots:
         // The window thread is not handling events yet: all five wait when it does.
         if (onWindowThread)
             QVERIFY(FPty->WaitSlaveInputQueue(5));
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Received, std::string("hello"), 5000);
-        QCOMPARE(FRx.OnWindowThread, onWindowThread);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Received(), std::string("hello"), 5000);
+        QCOMPARE(FRx->OnWindowThread(), onWindowThread);
         if (onWindowThread)
-            QCOMPARE(FRx.Counts, QList<int>({5}));
+            QCOMPARE(FRx->Counts(), QList<int>({5}));
     }
 
     void rxCharRunsInsideNestedWait() {
         OpenWith(smThreadSync);
         QEventLoop *nested = nullptr;
         bool ranNested = false;
-        FRx.During = [&](int) {
+        FRx->During = [&](int) {
             ranNested = nested != nullptr;
             if (nested)
                 nested->quit();
@@ -155,43 +179,43 @@ private slots:
             loop.exec();
             nested = nullptr;
         });
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 1, 5000);
         QVERIFY(ranNested);
     }
 
     void bytesArrivingAfterTheCountGetALaterEvent() {
         OpenWith(smThreadSync);
-        FRx.During = [&](int call) {
+        FRx->During = [&](int call) {
             if (call != 1)
                 return;
             FPty->Write("XYZ"); // after Count was taken, before the handler reads
-            QVERIFY(FPty->WaitSlaveInputQueue(FRx.Counts.first() + 3));
+            QVERIFY(FPty->WaitSlaveInputQueue(FRx->Counts().first() + 3));
         };
         FPty->Write("first");
         QVERIFY(FPty->WaitSlaveInputQueue(5));
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Received, std::string("firstXYZ"), 5000);
-        QCOMPARE(FRx.Counts, QList<int>({5, 3}));
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Received(), std::string("firstXYZ"), 5000);
+        QCOMPARE(FRx->Counts(), QList<int>({5, 3}));
     }
 
     void unreadBytesCauseNoSpinAndJoinTheNextCount() {
         OpenWith(smThreadSync);
-        FRx.ReadBytes = false;
+        FRx->ReadBytes = false;
         FPty->Write("0123456789");
         QVERIFY(FPty->WaitSlaveInputQueue(10));
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 1, 5000);
         const double cpu = CpuMsWhileIdle(300);
-        QCOMPARE(FRx.Calls, 1);
+        QCOMPARE(FRx->Calls(), 1);
         QVERIFY2(cpu < 150, qPrintable(QString("%1 ms CPU in 300 ms").arg(cpu)));
         FPty->Write("a");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 2, 5000);
-        QCOMPARE(FRx.Counts.last(), 11);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 2, 5000);
+        QCOMPARE(FRx->Counts().last(), 11);
     }
 
     void hungUpDeviceLeavesThreadIdle() {
         PortRecorder recorder(*FPort);
         OpenWith(smThreadSync);
         FPty->Write("x");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 1, 5000);
         FPty->CloseMaster();
         const double cpu = CpuMsWhileIdle(300);
         QVERIFY2(cpu < 150, qPrintable(QString("%1 ms CPU in 300 ms").arg(cpu)));
@@ -211,32 +235,32 @@ private slots:
     void closeRunsADeliveryThatWaitsForTheWindowThread() {
         PortRecorder recorder(*FPort);
         OpenWith(smThreadSync);
-        FRx.During = [&](int) { recorder.Add("RxChar", FPort->Connected()); };
+        FRx->During = [&](int) { recorder.Add("RxChar", FPort->Connected()); };
         FPty->Write("late");
         QVERIFY(WaitWithoutEvents(EventThreadWaitsForWindowThread));
         // Without events handled since: the delivery is still pending.
-        QCOMPARE(FRx.Calls, 0);
+        QCOMPARE(FRx->Calls(), 0);
         recorder.Log.clear();
         FPort->Close();
         QCOMPARE(recorder.Only({"BeforeClose", "RxChar", "AfterClose"}),
                  QStringList({"BeforeClose", "RxChar 1", "AfterClose"}));
-        QCOMPARE(FRx.Received, std::string("late"));
+        QCOMPARE(FRx->Received(), std::string("late"));
     }
 
     void closeFromInsideRxChar() {
         PortRecorder recorder(*FPort);
         OpenWith(smThreadSync);
-        FRx.ReadBytes = false;
-        FRx.During = [&](int) { FPort->Close(); };
+        FRx->ReadBytes = false;
+        FRx->During = [&](int) { FPort->Close(); };
         FPty->Write("bye");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 1, 5000);
         QVERIFY(!FPort->Connected());
         QCOMPARE(recorder.Only({"AfterClose"}), QStringList({"AfterClose"}));
-        FRx.During = {};
-        FRx.ReadBytes = true;
+        FRx->During = {};
+        FRx->ReadBytes = true;
         FPort->Open();
         FPty->Write("again");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Received, std::string("again"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Received(), std::string("again"), 5000);
     }
 
     void failingRxCharEndsDeliveriesSilently_data() {
@@ -247,35 +271,35 @@ private slots:
     void failingRxCharEndsDeliveriesSilently() {
         QFETCH(int, sync);
         QTest::failOnWarning(QRegularExpression(".*"));
-        OpenWith(TSyncMethod(sync));
-        FRx.During = [](int call) {
+        FRx->During = [](int call) {
             if (call == 1)
                 throw EComPort(3, 5);
         };
+        OpenWith(TSyncMethod(sync));
         FPty->Write("1");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 1, 5000);
         FPty->Write("2");
         RunEventsFor(200);
-        QCOMPARE(FRx.Calls, 1);
+        QCOMPARE(FRx->Calls(), 1);
         QVERIFY(FPort->Connected());
         FPort->Close();
         FPort->Open();
         FPty->Write("3");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Received, std::string("3"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Received(), std::string("3"), 5000);
     }
 
     void windowSyncErrorGoesToTheHandlerAndDeliveriesGoOn() {
         QStringList shown;
         SetComErrorHandler([&](const std::exception &e) { shown << e.what(); });
         OpenWith(smWindowSync);
-        FRx.During = [](int call) {
+        FRx->During = [](int call) {
             if (call == 1)
                 throw std::runtime_error("capture log full");
         };
         FPty->Write("1");
         QTRY_COMPARE_WITH_TIMEOUT(shown, QStringList({"capture log full"}), 5000);
         FPty->Write("2");
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Received, std::string("12"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Received(), std::string("12"), 5000);
     }
 
     void withoutRxEventsBytesStayQueued_data() {
@@ -291,7 +315,7 @@ private slots:
         FPty->Write("kept");
         QVERIFY(FPty->WaitSlaveInputQueue(4));
         RunEventsFor(100);
-        QCOMPARE(FRx.Calls, 0);
+        QCOMPARE(FRx->Calls(), 0);
         QCOMPARE(FPort->InputQueueCount(), 4);
     }
 
@@ -299,10 +323,10 @@ private slots:
         int full = 0;
         FPort->OnRx80Full = [&](QObject *) { ++full; };
         FPort->Buffer().SetInputSize(100);
-        FRx.ReadBytes = false;
+        FRx->ReadBytes = false;
         OpenWith(smThreadSync);
         FPty->Write(std::string(50, 'a'));
-        QTRY_COMPARE_WITH_TIMEOUT(FRx.Calls, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FRx->Calls(), 1, 5000);
         QCOMPARE(full, 0);
         FPty->Write(std::string(40, 'b'));
         QTRY_COMPARE_WITH_TIMEOUT(full, 1, 5000);

@@ -20,12 +20,17 @@ public:
         label->installEventFilter(this);
     }
     bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::Paint && (Texts.isEmpty() || Texts.last() != Label->text()))
+        if (event->type() == QEvent::Paint && (Texts.isEmpty() || Texts.last() != Label->text())) {
             Texts << Label->text();
+            if (OnText)
+                OnText(Label->text());
+        }
         return false;
     }
     QLabel *Label;
     QStringList Texts;
+    // Runs when a new text is painted, inside the transfer.
+    std::function<void(const QString &)> OnText;
 };
 
 const QStringList Header{"<?xml version=\"1.0\"?>", "<RZ7>", "<event>", "<version>"};
@@ -40,6 +45,7 @@ private slots:
 
     void wireBytesOfTheFile();
     void exampleFileArrivesIntact();
+    void wakeUpSendsOneCanASecond_data();
     void wakeUpSendsOneCanASecond();
     void ackBeforeFirstTickSendsNoCan();
     void invalidRootTagReportedAfterWakeUp();
@@ -49,11 +55,15 @@ private slots:
     void nakThenAckSendsTwice();
     void nakOnlySendsSixTimesThenFails();
     void silentClockFailsNamingTheLine();
-    void canAfterPacketEndsTransfer();
+    void canFromClockEndsTransfer_data();
+    void canFromClockEndsTransfer();
+    void unpluggedClockEndsWithAnError_data();
     void unpluggedClockEndsWithAnError();
     void missingFile();
     void portThatCannotBeOpened();
     void badNumberStopsBeforeThePacket();
+    void errorShownAfterTheEnding_data();
+    void errorShownAfterTheEnding();
     void portNameFromList_data();
     void portNameFromList();
     void longPortNameIsKeptWhole();
@@ -141,21 +151,35 @@ void TestUpload::exampleFileArrivesIntact() {
     QVERIFY(Dialogs->Errors.isEmpty());
 }
 
+void TestUpload::wakeUpSendsOneCanASecond_data() {
+    QTest::addColumn<int>("wakeAtCan");
+    QTest::newRow("clock answers the first CAN") << 1;
+    QTest::newRow("clock answers the second CAN") << 2;
+}
+
 void TestUpload::wakeUpSendsOneCanASecond() {
+    QFETCH(int, wakeAtCan);
     UseFile({"</RZ7>"});
     VirtualClock::Options options;
-    options.wakeAtCan = 2;
+    options.wakeAtCan = wakeAtCan;
     VirtualClock clock(options);
+    bool timerOnAtFirstLine = true;
+    Status->OnText = [&](const QString &text) {
+        if (text == "Antall: 0")
+            timerOnAtFirstLine = Form->Timer1.isActive();
+    };
     const auto start = std::chrono::steady_clock::now();
     Upload(clock, false);
     const auto cans = clock.WakeCans();
-    QCOMPARE(int(cans.size()), 2);
-    const auto first = std::chrono::duration_cast<std::chrono::milliseconds>(cans[0] - start);
-    const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(cans[1] - cans[0]);
-    QVERIFY2(first >= 990ms && first < 1300ms, qPrintable(QString::number(first.count())));
-    QVERIFY2(gap >= 990ms && gap < 1300ms, qPrintable(QString::number(gap.count())));
+    QCOMPARE(int(cans.size()), wakeAtCan);
+    auto previous = start;
+    for (const auto &can : cans) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(can - previous);
+        QVERIFY2(gap >= 990ms && gap < 1300ms, qPrintable(QString::number(gap.count())));
+        previous = can;
+    }
     QCOMPARE(clock.IgnoredCans(), 0);
-    QVERIFY(!Form->Timer1.isActive());
+    QVERIFY(!timerOnAtFirstLine);
 }
 
 void TestUpload::ackBeforeFirstTickSendsNoCan() {
@@ -248,10 +272,20 @@ void TestUpload::silentClockFailsNamingTheLine() {
     QCOMPARE(Status->Texts.last(), QString("Ferdig"));
 }
 
-void TestUpload::canAfterPacketEndsTransfer() {
+void TestUpload::canFromClockEndsTransfer_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("ACK then CAN") << QByteArray("\x06\x18");
+    // The CAN alone ends the acknowledgement wait at once, with no timeout error.
+    QTest::newRow("CAN alone") << QByteArray("\x18");
+}
+
+void TestUpload::canFromClockEndsTransfer() {
+    QFETCH(QByteArray, answer);
     UseFile({"<class>,1,2", "<class>,3,4", "</RZ7>"});
     VirtualClock::Options options;
-    options.script.canAfter = 0;
+    options.responder = [answer](const VirtualClock::Packet &) {
+        return VirtualClock::Reply{answer.toStdString()};
+    };
     VirtualClock clock(options);
     Upload(clock);
     QCOMPARE(int(clock.Packets().size()), 1);
@@ -259,20 +293,40 @@ void TestUpload::canAfterPacketEndsTransfer() {
     QCOMPARE(Status->Texts, QStringList({"-", "Antall: 0", "Ferdig"}));
 }
 
+void TestUpload::unpluggedClockEndsWithAnError_data() {
+    QTest::addColumn<int>("silentFrom");
+    QTest::addColumn<int>("unplugAfterMs");
+    QTest::addColumn<QString>("error");
+    // Unplugged between two packets: the next write fails.
+    QTest::newRow("while the clock answers")
+        << -1 << 0 << "WriteFile function failed (win error code: 5)";
+    // Unplugged while a packet waits for its answer: none comes.
+    QTest::newRow("while a packet awaits its answer")
+        << 2 << 100 << "Klokken svarte ikke på linje 7.";
+}
+
 void TestUpload::unpluggedClockEndsWithAnError() {
+    QFETCH(int, silentFrom);
+    QFETCH(int, unplugAfterMs);
+    QFETCH(QString, error);
     QStringList lines;
     for (int i = 0; i < 20; ++i)
         lines << QString("<name>,78,%1,2").arg(i);
     UseFile(lines);
     VirtualClock::Options options;
-    options.script.silentFrom = 3;
+    options.script.silentFrom = silentFrom;
     VirtualClock clock(options);
-    QTimer::singleShot(400, [&clock] { clock.Unplug(); });
-    QElapsedTimer elapsed;
-    elapsed.start();
+    // "Antall: 2" is painted once packets 0 and 1 are answered, before line 7 is written.
+    Status->OnText = [&](const QString &text) {
+        if (text != "Antall: 2")
+            return;
+        if (unplugAfterMs == 0)
+            clock.Unplug();
+        else
+            QTimer::singleShot(unplugAfterMs, [&clock] { clock.Unplug(); });
+    };
     Upload(clock);
-    QVERIFY(elapsed.elapsed() < 5000);
-    QCOMPARE(Dialogs->Errors.size(), 1);
+    QCOMPARE(Dialogs->Errors, QStringList({error}));
     QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
     QVERIFY(!Form->ComPort1.Connected());
 }
@@ -305,6 +359,40 @@ void TestUpload::badNumberStopsBeforeThePacket() {
     QCOMPARE(Dialogs->Errors, QStringList({"'x' is not a valid integer value."}));
     QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
     QVERIFY(!Form->ComPort1.Connected());
+}
+
+void TestUpload::errorShownAfterTheEnding_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("silentFrom");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("bad number") << "<class>,1,x" << -1 << "'x' is not a valid integer value.";
+    QTest::newRow("value too large for the clock")
+        << "<class>,7,16777216" << -1
+        << "Verdien 16777216 er for stor for klokken (største tillatte verdi er 16777215)";
+    QTest::newRow("clock silent") << "<class>,1,2" << 0 << "Klokken svarte ikke på linje 5.";
+}
+
+void TestUpload::errorShownAfterTheEnding() {
+    QFETCH(QString, line);
+    QFETCH(int, silentFrom);
+    QFETCH(QString, error);
+    UseFile({line, "</RZ7>"});
+    VirtualClock::Options options;
+    options.script.silentFrom = silentFrom;
+    VirtualClock clock(options);
+    QString statusAtError;
+    bool fileOpenAtError = true;
+    bool portOpenAtError = true;
+    Dialogs->OnError = [&](const QString &) {
+        statusAtError = Form->lbjobb->text();
+        fileOpenAtError = Form->ImportFile.IsOpen();
+        portOpenAtError = Form->ComPort1.Connected();
+    };
+    Upload(clock);
+    QCOMPARE(Dialogs->Errors, QStringList({error}));
+    QCOMPARE(statusAtError, QString("Ferdig"));
+    QVERIFY(!fileOpenAtError);
+    QVERIFY(!portOpenAtError);
 }
 
 void TestUpload::portNameFromList_data() {
