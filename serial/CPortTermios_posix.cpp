@@ -58,7 +58,9 @@ speed_t StandardSpeed(uint32_t rate) {
 void DcbToTermios(const DCB &dcb, termios &settings) {
     cfmakeraw(&settings);
     settings.c_iflag &= ~(INPCK | IGNPAR | IXON | IXOFF | IXANY);
-    settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    // CIBAUD cleared: the input runs at the output's rate, not at a split or custom rate the
+    // device had before.
+    settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CIBAUD);
     settings.c_cflag |= CLOCAL | CREAD | DataBitsFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
     // With INPCK a byte with a parity error reads as 0, the replacement Linux offers; a
     // check without replacement passes the byte on as received (the driver still counts it).

@@ -3,6 +3,7 @@
 
 #include "PortRecorder.h"
 #include "PortTestSupport.h"
+#include "TermiosSpeed.h"
 
 #include <QTemporaryFile>
 #include <QtTest>
@@ -142,46 +143,66 @@ private slots:
 
     void settingsReachTheDeviceOnlyWhileOpen() {
         PtyPair pty;
+        // The device as a shell leaves it: line editing, echo, CR mapping, modem control, and
+        // reads that return after 0.5 s with nothing.
         termios original = SettingsOf(pty.Slave());
+        original.c_iflag |= ICRNL | IXON;
+        original.c_oflag |= OPOST | ONLCR;
+        original.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+        original.c_cflag &= ~CLOCAL;
+        original.c_cc[VMIN] = 0;
+        original.c_cc[VTIME] = 5;
         cfsetspeed(&original, B2400);
         tcsetattr(pty.Slave(), TCSANOW, &original);
         original = SettingsOf(pty.Slave());
+        QCOMPARE(cfgetospeed(&original), speed_t(B2400));
+        QCOMPARE(original.c_lflag & ICANON, tcflag_t(ICANON));
 
         TComPort port;
+        SetStoredSettings(port);
         port.SetPort(pty.SlavePath());
-        port.SetBaudRate(br115200);
         port.FlowControl().SetFlowControl(fcHardware);
         port.Timeouts().SetWriteTotalConstant(10);
-        QCOMPARE(cfgetospeed(&original), speed_t(B2400));
         QCOMPARE(SettingsOf(pty.Slave()).c_cflag, original.c_cflag);
 
         port.Open();
         termios applied = SettingsOf(pty.Slave());
-        QCOMPARE(cfgetospeed(&applied), speed_t(B115200));
-        QVERIFY(applied.c_cflag & CRTSCTS);
-
-        port.SetBaudRate(br4800); // while open: at once
-        applied = SettingsOf(pty.Slave());
         QCOMPARE(cfgetospeed(&applied), speed_t(B4800));
+        QCOMPARE(applied.c_cflag & (CLOCAL | CREAD | CRTSCTS), tcflag_t(CLOCAL | CREAD | CRTSCTS));
+        QCOMPARE(applied.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), tcflag_t(0));
+        QCOMPARE(applied.c_oflag & OPOST, tcflag_t(0));
+        QCOMPARE(applied.c_iflag & (ICRNL | IXON), tcflag_t(0));
+        QCOMPARE(int(applied.c_cc[VMIN]), 1);
+        QCOMPARE(int(applied.c_cc[VTIME]), 0);
+
+        port.SetBaudRate(br115200); // while open: at once
+        applied = SettingsOf(pty.Slave());
+        QCOMPARE(cfgetospeed(&applied), speed_t(B115200));
+        port.SetBaudRate(brCustom);
+        port.SetCustomBaudRate(31250);
+        QCOMPARE(SettingsOf(pty.Slave()).c_cflag & CBAUD, tcflag_t(CBAUDEX)); // BOTHER
 
         port.BeginSettingsUpdate(); // held back until the update ends
         port.SetBaudRate(br9600);
         port.FlowControl().SetFlowControl(fcNone);
         applied = SettingsOf(pty.Slave());
-        QCOMPARE(cfgetospeed(&applied), speed_t(B4800));
+        QCOMPARE(applied.c_cflag & CBAUD, tcflag_t(CBAUDEX));
         port.EndSettingsUpdate();
         applied = SettingsOf(pty.Slave());
         QCOMPARE(cfgetospeed(&applied), speed_t(B9600));
         QVERIFY(!(applied.c_cflag & CRTSCTS));
+        QCOMPARE(KernelInputSpeed(applied), speed_t(B9600));
 
-        port.SetBaudRate(brCustom);
-        port.SetCustomBaudRate(31250);
-        QCOMPARE(SettingsOf(pty.Slave()).c_cflag & CBAUD, tcflag_t(CBAUDEX)); // BOTHER
-
+        port.SetBaudRate(brCustom); // closed from a custom rate
         port.Close();
         const termios restored = SettingsOf(pty.Slave());
         QCOMPARE(restored.c_cflag, original.c_cflag);
         QCOMPARE(restored.c_iflag, original.c_iflag);
+        QCOMPARE(restored.c_oflag, original.c_oflag);
+        QCOMPARE(restored.c_lflag, original.c_lflag);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(restored.c_cc), NCCS),
+                 QByteArray(reinterpret_cast<const char *>(original.c_cc), NCCS));
+        QCOMPARE(cfgetispeed(&restored), speed_t(B2400));
     }
 
     void syncMethodIsRefusedWhileOpen() {
