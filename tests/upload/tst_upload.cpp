@@ -48,6 +48,7 @@ private slots:
     void wakeUpSendsOneCanASecond_data();
     void wakeUpSendsOneCanASecond();
     void ackBeforeFirstTickSendsNoCan();
+    void invalidRootTagReportedAfterWakeUp_data();
     void invalidRootTagReportedAfterWakeUp();
     void noLinesAfterHeaderGoesStraightToFerdig();
     void canDuringWakeUpEndsBeforeFirstLine();
@@ -192,14 +193,22 @@ void TestUpload::ackBeforeFirstTickSendsNoCan() {
     QVERIFY(clock.WakeCans().empty());
 }
 
+void TestUpload::invalidRootTagReportedAfterWakeUp_data() {
+    QTest::addColumn<QStringList>("header");
+    QTest::newRow("root tag in small letters") << QStringList{"<?xml?>", "<rz7>", "", ""};
+    QTest::newRow("root tag with a blank") << QStringList{"<?xml?>", "<RZ7> ", "", ""};
+    QTest::newRow("file of one line") << QStringList{"<RZ7>"};
+}
+
 void TestUpload::invalidRootTagReportedAfterWakeUp() {
-    UseFile({"<class>,1,2"}, {"<?xml?>", "<rz7>", "", ""});
+    QFETCH(QStringList, header);
+    UseFile({}, header);
     VirtualClock clock;
-    bool wokenAtMessage = false;
-    Dialogs->OnMessage = [&](const QString &) { wokenAtMessage = clock.Woken(); };
+    bool answeredAtMessage = false;
+    Dialogs->OnMessage = [&](const QString &) { answeredAtMessage = Form->Acknowledged; };
     Upload(clock, false);
     QCOMPARE(Dialogs->Messages, QStringList({"Ikke gyldig importfil"}));
-    QVERIFY(wokenAtMessage);
+    QVERIFY(answeredAtMessage);
     QCOMPARE(Hex(clock.Received()), QByteArray("18"));
     QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
 }
