@@ -102,11 +102,11 @@ void UnansweredWakeUp(TForm1 &form, const QTemporaryDir &dir) {
     form.cbserieporter->setEditText(QString::fromStdString(clock.SlavePath()));
     double cpu0 = 0;
     QElapsedTimer wall;
-    QTimer::singleShot(500, [&] {
+    QTimer::singleShot(500, Qt::PreciseTimer, [&] {
         cpu0 = CpuSeconds();
         wall.start();
     });
-    QTimer::singleShot(10500, [&] {
+    QTimer::singleShot(10500, Qt::PreciseTimer, [&] {
         const double cpu = CpuSeconds() - cpu0;
         const double seconds = double(wall.nsecsElapsed()) / 1e9;
         std::printf("unanswered wake-up: %.2f s, %zu CANs, CPU %.3f %% of one core\n", seconds,
