@@ -2,6 +2,7 @@
 #include "serial/CPortThread.h"
 #include "serial/CPortWindowSync.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 
 bool TComThread::DeliverEvents() {
@@ -26,10 +27,13 @@ bool TComThread::DeliverEvents() {
 }
 
 void TComThread::WaitForEnd() {
-    QEventLoop loop;
-    connect(this, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    // Connected before the check: an end after it still reaches the loop.
-    if (!isFinished())
-        loop.exec();
+    // Turn by turn, not a nested exec(): entering an event loop drops a quit request that
+    // is already posted, and after exit() an exec() returns at once.
+    QObject waker;
+    connect(
+        this, &QThread::finished, &waker, [] {}, Qt::QueuedConnection);
+    // Connected before the check: an end after it still wakes the loop below.
+    while (!isFinished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     wait();
 }

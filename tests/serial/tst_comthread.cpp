@@ -232,7 +232,23 @@ private slots:
                  QStringList({"BeforeClose", "AfterClose"}));
     }
 
+    void closeRunsADeliveryThatWaitsForTheWindowThread_data() {
+        QTest::addColumn<bool>("afterExit");
+        QTest::newRow("event loop running") << false;
+        // The window was closed and the application told to quit: the transfer's ending
+        // closes the port after that.
+        QTest::newRow("after the application's exit") << true;
+    }
+
     void closeRunsADeliveryThatWaitsForTheWindowThread() {
+        QFETCH(bool, afterExit);
+        // exit() outside exec() leaves the quit pending; a short exec() clears it again.
+        const auto clearQuit = qScopeGuard([afterExit] {
+            if (!afterExit)
+                return;
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            QCoreApplication::exec();
+        });
         PortRecorder recorder(*FPort);
         OpenWith(smThreadSync);
         FRx->During = [&](int) { recorder.Add("RxChar", FPort->Connected()); };
@@ -241,6 +257,8 @@ private slots:
         // Without events handled since: the delivery is still pending.
         QCOMPARE(FRx->Calls(), 0);
         recorder.Log.clear();
+        if (afterExit)
+            QCoreApplication::exit(0);
         FPort->Close();
         QCOMPARE(recorder.Only({"BeforeClose", "RxChar", "AfterClose"}),
                  QStringList({"BeforeClose", "RxChar 1", "AfterClose"}));
