@@ -6,8 +6,6 @@
 #include "app/uabout.h"
 #include "serial/CPortStored.h"
 #include "serial/SetupApi.h"
-#include "upload/ImportLine.h"
-#include "upload/Protocol.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -193,23 +191,13 @@ void TForm1::ComPortAfterClose(QObject *) {}
 void TForm1::ComPortRxChar(QObject *, int) {}
 
 void TForm1::ComPort1RxChar(QObject *, int Count) {
-    std::string bytes;
-    ComPort1.ReadString(bytes, Count);
-    TakeAnswer(bytes, *this);
+    ReadAnswer(ComPort1, Count, *this);
 }
 
 void TForm1::Timer1Timer(QObject *) {
-    std::string can;
-    IntToAscii(CAN, can);
-    try {
-        ComPort1.WriteString(can);
-    } catch (...) {
-        if (!Transfer)
-            throw;
-        // Shown once, after the transfer's ending, instead of at every tick.
-        Timer1.stop();
-        Transfer->WakeError = std::current_exception();
-    }
+    // Timer1 runs only during a transfer's wake-up.
+    if (Transfer)
+        Transfer->WakeTick();
 }
 
 // Port discovery fills the list here.

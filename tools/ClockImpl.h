@@ -34,7 +34,7 @@ struct VirtualClock::Impl {
     void ReleaseVisible(TimePoint now);
     void EndChunk(TimePoint now);
     void HearWakeUp(const std::vector<TimedByte> &bytes, TimePoint now);
-    void HearPacket(std::string bytes, TimePoint time, bool closing, TimePoint now);
+    void HearPacket(std::string bytes, TimePoint time, TimePoint end, bool closing, TimePoint now);
     void FlushDue(TimePoint now);
     std::optional<TimePoint> NextDeadline();
     void Hangup();

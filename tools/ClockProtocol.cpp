@@ -50,7 +50,7 @@ void VirtualClock::Impl::EndChunk(TimePoint now) {
         LogLocked(first, true, data.substr(0, 1), "closing CAN");
         data.erase(0, 1);
     }
-    HearPacket(std::move(data), closing ? bytes[1].time : first, closing, now);
+    HearPacket(std::move(data), closing ? bytes[1].time : first, bytes.back().time, closing, now);
 }
 
 void VirtualClock::Impl::HearWakeUp(const std::vector<TimedByte> &bytes, TimePoint now) {
@@ -76,13 +76,15 @@ void VirtualClock::Impl::HearWakeUp(const std::vector<TimedByte> &bytes, TimePoi
         LogLocked(bytes.front().time, true, noise, "ignored before the wake-up");
 }
 
-void VirtualClock::Impl::HearPacket(std::string data, TimePoint time, bool closing, TimePoint now) {
+void VirtualClock::Impl::HearPacket(std::string data, TimePoint time, TimePoint end, bool closing,
+                                    TimePoint now) {
     Packet packet;
     packet.bytes = std::move(data);
     packet.record = packet.bytes.front() == STX;
     packet.checksumOk = ChecksumOk(packet.bytes);
     packet.closing = closing;
     packet.time = time;
+    packet.end = end;
     {
         std::lock_guard lock(mutex);
         // The same bytes again after an answer without ACK are a re-send of that packet.

@@ -32,6 +32,7 @@ public:
         bool checksumOk = false;
         bool closing = false; // came right behind a CAN in the same write (the closing line)
         TimePoint time;       // its first byte
+        TimePoint end;        // its last byte
     };
 
     // The answer to one packet; empty bytes = silence.

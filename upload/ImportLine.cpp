@@ -160,3 +160,18 @@ TLineKind LineKindOf(const std::string &tag) {
         return TLineKind::Closing;
     return TLineKind::Plain;
 }
+
+TWireLine WireLine(std::string line) {
+    TWireLine wire;
+    if (line.empty())
+        return wire;
+    std::string tag;
+    strseparer(line, tag);
+    const TLineKind kind = LineKindOf(tag);
+    if (kind == TLineKind::Section)
+        return wire;
+    if (kind == TLineKind::Closing)
+        IntToAscii(CAN, wire.Lead);
+    wire.Packet = lagpakke(kind == TLineKind::Record, line);
+    return wire;
+}

@@ -25,3 +25,12 @@ enum class TLineKind { Section, Record, Closing, Plain };
 
 // The kind of an import line, by its first field.
 TLineKind LineKindOf(const std::string &tag);
+
+// What goes to the clock for one import line, in the order the transfer writes it.
+struct TWireLine {
+    std::string Lead;   // written by itself before the packet: the closing line's CAN
+    std::string Packet; // empty for an empty or section line: nothing is sent
+};
+
+// Raises EConvertError as lagpakke does.
+TWireLine WireLine(std::string line);

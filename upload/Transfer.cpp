@@ -43,6 +43,12 @@ void TakeAnswer(const std::string &bytes, TUploadFlags &flags) {
     }
 }
 
+void ReadAnswer(TCustomComPort &port, int count, TUploadFlags &flags) {
+    std::string bytes;
+    port.ReadString(bytes, count);
+    TakeAnswer(bytes, flags);
+}
+
 TUploadTransfer::TUploadTransfer(TCustomComPort &port, TUploadFlags &flags, TImportFile &file,
                                  TUploadHost &host)
     : Port(port), Flags(flags), File(file), Host(host) {}
@@ -108,27 +114,19 @@ void TUploadTransfer::SendLines() {
     }
 }
 
-void TUploadTransfer::SendLine(std::string line, int lineNumber) {
-    if (line.empty())
+void TUploadTransfer::SendLine(const std::string &line, int lineNumber) {
+    const TWireLine wire = WireLine(line);
+    if (wire.Packet.empty())
         return;
-    std::string tag;
-    strseparer(line, tag);
-    const TLineKind kind = LineKindOf(tag);
-    if (kind == TLineKind::Section)
-        return;
-    if (kind == TLineKind::Closing) {
-        std::string can;
-        IntToAscii(CAN, can);
-        Port.WriteString(can);
-    }
-    const std::string packet = lagpakke(kind == TLineKind::Record, line);
-    Port.WriteString(packet);
-    vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
-    AwaitAcknowledgement(packet, lineNumber);
+    if (!wire.Lead.empty())
+        Port.WriteString(wire.Lead);
+    Port.WriteString(wire.Packet);
+    Pause();
+    AwaitAcknowledgement(wire.Packet, lineNumber);
 }
 
 void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNumber) {
-    const QDeadlineTimer deadline(AckTimeout, Qt::PreciseTimer);
+    QDeadlineTimer deadline(AckTimeout, Qt::PreciseTimer);
     const auto mayResend = [this] { return Flags.Rejected && Flags.ResendCount < MaxResends; };
     for (;;) {
         if (!Port.Connected())
@@ -138,9 +136,13 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
         if (Flags.PacketAcknowledged || Flags.Cancelled)
             return;
         if (mayResend()) {
+            // One copy answers one NAK: the next copy waits for the clock's answer to this
+            // one, which comes only once the whole copy is on the line.
+            Flags.Rejected = false;
             Port.WriteString(packet);
             ++Flags.ResendCount;
-            vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
+            Pause();
+            deadline = QDeadlineTimer(AckTimeout, Qt::PreciseTimer);
             continue;
         }
         if (deadline.hasExpired())
@@ -151,6 +153,21 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
                        Host.LeaveRequested();
             },
             deadline);
+    }
+}
+
+void TUploadTransfer::Pause() {
+    vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
+}
+
+void TUploadTransfer::WakeTick() {
+    std::string can;
+    IntToAscii(CAN, can);
+    try {
+        Port.WriteString(can);
+    } catch (...) {
+        Host.SetWakeTimer(false);
+        WakeError = std::current_exception();
     }
 }
 

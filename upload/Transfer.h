@@ -24,6 +24,7 @@ public:
     // Status label text, repainted at once.
     virtual void ShowStatus(const std::string &text) = 0;
     virtual void ShowMessage(const std::string &text) = 0;
+    // Runs or stops the wake-up timer, which calls WakeTick once a second.
     virtual void SetWakeTimer(bool enabled) = 0;
     // The user is leaving: every wait ends and the transfer takes its ending.
     virtual bool LeaveRequested() const = 0;
@@ -45,6 +46,8 @@ std::string PortNameFromList(const std::string &text);
 
 // The handshake bytes the clock sent: ACK, NAK and CAN set their flags.
 void TakeAnswer(const std::string &bytes, TUploadFlags &flags);
+// The port's received-data handler: reads the count bytes waiting and takes them.
+void ReadAnswer(TCustomComPort &port, int count, TUploadFlags &flags);
 
 // One upload of an import file to the clock on `port`.
 class TUploadTransfer {
@@ -55,16 +58,20 @@ public:
     // The whole transfer; returns when it has ended. Errors are raised after the ending.
     void Run(const std::string &fileName, const std::string &portText);
 
+    // Answers the host's wake-up timer: one CAN. A failing write stops the timer and ends
+    // the wake-up; its error is raised after the ending, so it is shown once.
+    void WakeTick();
+
+    // How long the clock may take to answer a copy of a packet.
     std::chrono::milliseconds AckTimeout = DefaultAckTimeout;
-    // Set by the wake-up timer when its write failed; ends the wake-up.
-    std::exception_ptr WakeError;
 
 private:
     void Transfer(const std::string &portText);
     void WakeUp();
     void SendLines();
-    void SendLine(std::string line, int lineNumber);
+    void SendLine(const std::string &line, int lineNumber);
     void AwaitAcknowledgement(const std::string &packet, int lineNumber);
+    void Pause();
     void Ending();
     void CheckLeave() const;
 
@@ -72,4 +79,5 @@ private:
     TUploadFlags &Flags;
     TImportFile &File;
     TUploadHost &Host;
+    std::exception_ptr WakeError;
 };

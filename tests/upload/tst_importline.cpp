@@ -1,6 +1,5 @@
 #include "upload/Errors.h"
 #include "upload/ImportLine.h"
-#include "upload/Protocol.h"
 
 #include <QtTest>
 #include <cerrno>
@@ -11,21 +10,10 @@ QByteArray Bytes(const std::string &s) {
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-// What goes to the clock for one import line, in the order the transfer writes it.
+// Everything the clock receives for one import line.
 QByteArray Wire(const std::string &importLine) {
-    if (importLine.empty())
-        return {};
-    std::string rest = importLine;
-    std::string tag;
-    strseparer(rest, tag);
-    const TLineKind kind = LineKindOf(tag);
-    if (kind == TLineKind::Section)
-        return {};
-    std::string out;
-    if (kind == TLineKind::Closing)
-        out += CAN;
-    out += lagpakke(kind == TLineKind::Record, rest);
-    return Bytes(out);
+    const TWireLine wire = WireLine(importLine);
+    return Bytes(wire.Lead + wire.Packet);
 }
 
 } // namespace

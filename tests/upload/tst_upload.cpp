@@ -65,8 +65,6 @@ private slots:
     void badNumberStopsBeforeThePacket();
     void errorShownAfterTheEnding_data();
     void errorShownAfterTheEnding();
-    void portNameFromList_data();
-    void portNameFromList();
     void longPortNameIsKeptWhole();
     void failingWakeUpWriteShownOnce();
     void secondClickWhileRunningIsIgnored();
@@ -402,26 +400,6 @@ void TestUpload::errorShownAfterTheEnding() {
     QCOMPARE(statusAtError, QString("Ferdig"));
     QVERIFY(!fileOpenAtError);
     QVERIFY(!portOpenAtError);
-}
-
-void TestUpload::portNameFromList_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("name");
-    QTest::newRow("COM3 entry") << QByteArray("COM3 Serial port") << QByteArray("COM3");
-    QTest::newRow("COM10 entry") << QByteArray("COM10 Serial port") << QByteArray("COM10");
-    QTest::newRow("COM100 kept whole") << QByteArray("COM100 Serial port") << QByteArray("COM100");
-    QTest::newRow("USB timer entry")
-        << QByteArray("ttyUSB0 Tavo USB TIMER ") << QByteArray("ttyUSB0");
-    QTest::newRow("initial text") << QByteArray("Ingen port funnet") << QByteArray("Ingen");
-    QTest::newRow("leading blanks and tab") << QByteArray(" \tCOM4\tx") << QByteArray("COM4");
-    QTest::newRow("typed path") << QByteArray("/tmp/rz8-clock") << QByteArray("/tmp/rz8-clock");
-    QTest::newRow("empty") << QByteArray("") << QByteArray("");
-}
-
-void TestUpload::portNameFromList() {
-    QFETCH(QByteArray, text);
-    QFETCH(QByteArray, name);
-    QCOMPARE(QByteArray::fromStdString(PortNameFromList(text.toStdString())), name);
 }
 
 void TestUpload::longPortNameIsKeptWhole() {
