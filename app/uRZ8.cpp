@@ -54,6 +54,9 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent) {
     // The form opens where it was designed, not centred.
     move(DesignedPosition);
     PageControl1->tabBar()->hide();
+    // The hidden tab row must not hold the keyboard: Tab cycles the send page's controls.
+    PageControl1->setFocusPolicy(Qt::NoFocus);
+    PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_StyledBackground);
     QFont digits = AdvPanel1->font();
     digits.setPixelSize(42);
@@ -61,6 +64,8 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent) {
         number->setFont(digits);
     cbserieporter->setEditText("Ingen port funnet");
     Edit2->setCursorPosition(0);
+    // The keyboard starts in the file field, first in the window's keyboard order.
+    Edit2->setFocus();
     LoadPictures();
 
     SetStoredSettings(ComPort);

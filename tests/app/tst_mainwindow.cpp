@@ -161,15 +161,30 @@ void TestMainWindow::hints() {
 }
 
 void TestMainWindow::keyboardOrder() {
+    // Real key events through the window, from the focus the window starts with.
     Form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(Form));
-    Form->Edit2->setFocus();
-    QStringList order{Form->Edit2->objectName()};
-    for (int i = 0; i < 3; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        order << QApplication::focusWidget()->objectName();
+    const auto focus = [] {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                           : QString("(none)");
+    };
+    QStringList order{focus()};
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(Form->windowHandle(), Qt::Key_Tab);
+        order << focus();
     }
-    QCOMPARE(order, QStringList({"Edit2", "LMDButton2", "LMDButton1", "cbserieporter"}));
+    QCOMPARE(order, QStringList({"Edit2", "LMDButton2", "LMDButton1", "cbserieporter", "Edit2"}));
+    QTest::keyClick(Form->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(focus(), QString("cbserieporter"));
+
+    // Typed text goes where the focus is: the port box takes "A", the file box "B".
+    Form->cbserieporter->clearEditText();
+    Form->Edit2->clear();
+    QTest::keyClick(Form->windowHandle(), 'A');
+    QTest::keyClick(Form->windowHandle(), Qt::Key_Tab);
+    QTest::keyClick(Form->windowHandle(), 'B');
+    QCOMPARE(Form->cbserieporter->currentText(), QString("A"));
+    QCOMPARE(Form->Edit2->text(), QString("B"));
 }
 
 void TestMainWindow::aboutBoxIsModalAndReused() {
