@@ -19,6 +19,9 @@ public:
                                             const QString &defaultSuffix, const QString &filter);
     // Shows a dialog modally and returns when it is closed.
     virtual void ShowModal(QWidget *dialog);
+
+    // The desktop's own file dialog where it has one; Qt's own dialog otherwise.
+    bool NativeFileDialog = true;
 };
 
 // Name filters from the "text|patterns|text|patterns" form, e.g. "XML fil (*.xml)".

@@ -1,4 +1,5 @@
 #include "app/ErrorDisplay.h"
+#include "app/Toolkit.h"
 #include "app/uRZ8.h"
 #include "app/uabout.h"
 #include "serial/CPortErrorHandler.h"
@@ -12,6 +13,8 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationVersion("1.0.0.0");
     QApplication::setDesktopFileName("rz8-filoverforing");
     QApplication::setWindowIcon(QIcon(":/resources/program_icon.svg"));
+    TToolkitSetup toolkit;
+    toolkit.Translate(QLocale::system());
 
     TForm1 form;
     SetErrorParent(&form);

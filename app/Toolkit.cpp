@@ -1,0 +1,27 @@
+#include "app/Toolkit.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QSettings>
+
+TToolkitSetup::TToolkitSetup() {
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, FSettingsDir.path());
+}
+
+TToolkitSetup::~TToolkitSetup() {
+    if (FInstalled)
+        QCoreApplication::removeTranslator(&FTranslator);
+}
+
+bool TToolkitSetup::Translate(const QLocale &locale) {
+    if (FInstalled)
+        QCoreApplication::removeTranslator(&FTranslator);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const bool bokmal = locale.language() == QLocale::NorwegianBokmal;
+    FInstalled =
+        bokmal ? FTranslator.load("qt_nn", folder) : FTranslator.load(locale, "qt", "_", folder);
+    if (FInstalled)
+        QCoreApplication::installTranslator(&FTranslator);
+    return FInstalled;
+}
