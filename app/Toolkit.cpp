@@ -9,19 +9,13 @@ TToolkitSetup::TToolkitSetup() {
         QSettings::setPath(format, QSettings::UserScope, FSettingsDir.path());
 }
 
-TToolkitSetup::~TToolkitSetup() {
-    if (FInstalled)
-        QCoreApplication::removeTranslator(&FTranslator);
-}
-
 bool TToolkitSetup::Translate(const QLocale &locale) {
-    if (FInstalled)
-        QCoreApplication::removeTranslator(&FTranslator);
+    QCoreApplication::removeTranslator(&FTranslator);
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     const bool bokmal = locale.language() == QLocale::NorwegianBokmal;
-    FInstalled =
+    const bool found =
         bokmal ? FTranslator.load("qt_nn", folder) : FTranslator.load(locale, "qt", "_", folder);
-    if (FInstalled)
+    if (found)
         QCoreApplication::installTranslator(&FTranslator);
-    return FInstalled;
+    return found;
 }

@@ -11,9 +11,6 @@ public:
     // user's configuration, and the program stores nothing between runs, so their settings
     // go into a folder that is removed with the process.
     TToolkitSetup();
-    ~TToolkitSetup();
-    TToolkitSetup(const TToolkitSetup &) = delete;
-    TToolkitSetup &operator=(const TToolkitSetup &) = delete;
 
     // Qt's own texts in the language of `locale`, where an installed translation has it.
     // Norwegian Bokmål has none: the Nynorsk one stands in. False when none was found.
@@ -21,6 +18,6 @@ public:
 
 private:
     QTemporaryDir FSettingsDir;
+    // Leaves the application when destroyed.
     QTranslator FTranslator;
-    bool FInstalled = false;
 };

@@ -114,8 +114,8 @@ void TUploadTransfer::SendLines() {
     }
 }
 
-void TUploadTransfer::SendLine(const std::string &line, int lineNumber) {
-    const TWireLine wire = WireLine(line);
+void TUploadTransfer::SendLine(std::string line, int lineNumber) {
+    const TWireLine wire = WireLine(std::move(line));
     if (wire.Packet.empty())
         return;
     if (!wire.Lead.empty())

@@ -69,7 +69,7 @@ private:
     void Transfer(const std::string &portText);
     void WakeUp();
     void SendLines();
-    void SendLine(const std::string &line, int lineNumber);
+    void SendLine(std::string line, int lineNumber);
     void AwaitAcknowledgement(const std::string &packet, int lineNumber);
     void Pause();
     void Ending();
