@@ -4,8 +4,9 @@
 #include "app/ErrorDisplay.h"
 #include "app/FormEvents.h"
 #include "app/uabout.h"
+#include "discovery/PortEntries.h"
+#include "discovery/SetupApi.h"
 #include "serial/CPortStored.h"
-#include "serial/SetupApi.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -205,8 +206,23 @@ void TForm1::Timer1Timer(QObject *) {
         Transfer->WakeTick();
 }
 
-// Port discovery fills the list here.
-void TForm1::visklokke() {}
+void TForm1::visklokke() {
+    const TPortEnumeration present = EnumeratePresentPorts(SysfsRoot());
+    if (present.Error)
+        return;
+    for (const TPortEntry &entry : PortEntries(present.Ports)) {
+        const QString text = QString::fromLatin1(entry.Text);
+        int index = cbserieporter->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0) {
+            cbserieporter->addItem(text);
+            index = cbserieporter->count() - 1;
+        }
+        if (entry.Select)
+            cbserieporter->setCurrentIndex(index);
+    }
+    if (cbserieporter->count() > 0 && cbserieporter->currentIndex() < 0)
+        cbserieporter->setCurrentIndex(0);
+}
 
 void TForm1::ShowStatus(const std::string &text) {
     lbjobb->setText(QString::fromUtf8(text));

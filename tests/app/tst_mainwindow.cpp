@@ -1,3 +1,4 @@
+#include "../discovery/FakeSysfs.h"
 #include "RecordingDialogs.h"
 #include "app/ErrorDisplay.h"
 #include "app/uRZ8.h"
@@ -44,6 +45,8 @@ private slots:
     void screenshots();
 
 private:
+    // No ports present: the list keeps its initial text.
+    TFakeSysfs Sysfs;
     TForm1 *Form = nullptr;
     TAboutBox *About = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "../app/RecordingDialogs.h"
+#include "../discovery/FakeSysfs.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
 #include "upload/ImportLine.h"
@@ -76,6 +77,8 @@ private:
     // Clicks "Send data" and returns when the transfer has ended.
     void Upload(VirtualClock &clock, bool earlyAck = true);
 
+    // No ports present: the list keeps its initial text.
+    TFakeSysfs Sysfs;
     TForm1 *Form = nullptr;
     TRecordingDialogs *Dialogs = nullptr;
     TStatusLog *Status = nullptr;
