@@ -5,6 +5,7 @@
 #include "app/FormEvents.h"
 #include "app/uabout.h"
 #include "discovery/PortEntries.h"
+#include "discovery/PortMonitor.h"
 #include "discovery/SetupApi.h"
 #include "serial/CPortStored.h"
 
@@ -126,6 +127,8 @@ void TForm1::ConnectHandlers() {
     ComPort.OnAfterClose = [this](QObject *s) { ComPortAfterClose(s); };
     ComPort.OnRxChar = [this](QObject *s, int count) { ComPortRxChar(s, count); };
     ComPort1.OnRxChar = [this](QObject *s, int count) { ComPort1RxChar(s, count); };
+    // A port plugged in while the program runs is discovered as by a press on refresh.
+    new TPortMonitor([this] { Guarded([&] { LMDButton1Click(LMDButton1); }); }, this);
 }
 
 void TForm1::FormActivate(QObject *) {

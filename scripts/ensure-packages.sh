@@ -18,4 +18,6 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-    libgl-dev fonts-dejavu-core fonts-liberation2 qt6-translations-l10n)
+    libgl-dev libudev-dev fonts-dejavu-core fonts-liberation2 qt6-translations-l10n)
+# The hot-plug test plays udev's announcements with umockdev.
+TEST_PACKAGES=(umockdev libumockdev-dev)
