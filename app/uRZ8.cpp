@@ -213,18 +213,27 @@ void TForm1::visklokke() {
     const TPortEnumeration present = EnumeratePresentPorts(SysfsRoot());
     if (present.Error)
         return;
+    // Looked up by text and added in one go: a machine may have hundreds of ports.
+    QHash<QString, int> listed;
+    for (int i = cbserieporter->count() - 1; i >= 0; --i)
+        listed.insert(cbserieporter->itemText(i), i);
+    QStringList added;
+    int selected = cbserieporter->currentIndex();
     for (const TPortEntry &entry : PortEntries(present.Ports)) {
         const QString text = QString::fromLatin1(entry.Text);
-        int index = cbserieporter->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (index < 0) {
-            cbserieporter->addItem(text);
-            index = cbserieporter->count() - 1;
+        auto found = listed.constFind(text);
+        if (found == listed.cend()) {
+            found = listed.insert(text, cbserieporter->count() + int(added.size()));
+            added << text;
         }
         if (entry.Select)
-            cbserieporter->setCurrentIndex(index);
+            selected = *found;
     }
-    if (cbserieporter->count() > 0 && cbserieporter->currentIndex() < 0)
-        cbserieporter->setCurrentIndex(0);
+    cbserieporter->addItems(added);
+    if (selected < 0 && cbserieporter->count() > 0)
+        selected = 0;
+    if (selected >= 0)
+        cbserieporter->setCurrentIndex(selected);
 }
 
 void TForm1::ShowStatus(const std::string &text) {

@@ -2,20 +2,65 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
-#include <fstream>
+#include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// The first line of a sysfs attribute, or nothing when it cannot be read.
+// The first line of a sysfs attribute, or false when it cannot be read.
 bool ReadAttribute(const std::string &path, std::string &value) {
-    std::ifstream file(path);
-    return bool(std::getline(file, value));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[256];
+    const ssize_t read = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (read < 0)
+        return false;
+    value.assign(buffer, size_t(read));
+    value.erase(std::min(value.find('\n'), value.size()));
+    return true;
+}
+
+// Drops "." and empty parts and takes ".." back one folder.
+std::string Normalize(const std::string &path) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string result = path.rfind('/', 0) == 0 ? "/" : "";
+    for (size_t i = 0; i < parts.size(); ++i)
+        result += (i ? "/" : "") + parts[i];
+    return result;
+}
+
+// Where a symbolic link leads, or the path itself when it is no link; nothing when nothing
+// is there. Sysfs links lead between real folders, so their ".." can be taken as written,
+// which costs one call instead of one per folder of the path.
+std::optional<std::string> Resolve(const std::string &path) {
+    char target[PATH_MAX];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target);
+    if (length < 0)
+        return errno == EINVAL ? std::optional(path) : std::nullopt;
+    const std::string link(target, size_t(length));
+    return Normalize(link.rfind('/', 0) == 0 ? link : path.substr(0, path.rfind('/') + 1) + link);
 }
 
 bool Exists(const std::string &path) {
@@ -31,16 +76,17 @@ bool UsableName(const std::string &name) {
 }
 
 // An 8250 driver registers placeholder ports without hardware; they report type 0.
-bool Placeholder(const std::string &entry, const std::string &name) {
+bool Placeholder(const std::string &tty, const std::string &name) {
     std::string type;
-    return name.rfind("ttyS", 0) == 0 && ReadAttribute(entry + "/type", type) && type == "0";
+    return name.rfind("ttyS", 0) == 0 && ReadAttribute(tty + "/type", type) && type == "0";
 }
 
-std::string UsbHardwareId(const std::string &folder) {
+// "USB\VID_xxxx&PID_xxxx\serial" when the folder is a USB device's.
+std::optional<std::string> UsbHardwareId(const std::string &folder) {
     std::string vendor, product, serial;
     if (!ReadAttribute(folder + "/idVendor", vendor) ||
         !ReadAttribute(folder + "/idProduct", product))
-        return {};
+        return std::nullopt;
     char id[40];
     std::snprintf(id, sizeof id, "USB\\VID_%04lX&PID_%04lX",
                   std::strtoul(vendor.c_str(), nullptr, 16),
@@ -53,19 +99,13 @@ std::string UsbHardwareId(const std::string &folder) {
 
 // The hardware id of the USB device above the port's device, else the device's own folder.
 // treeTop ends with '/'; the walk stays inside the tree.
-std::string DevicePath(const std::string &deviceLink, const std::string &treeTop) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(deviceLink.c_str(), nullptr),
-                                                         &std::free);
-    if (!resolved)
+std::string DevicePath(const std::string &device, const std::string &treeTop) {
+    if (!Exists(device))
         return {};
-    const std::string device = resolved.get();
     for (std::string folder = device; folder.rfind(treeTop, 0) == 0;
          folder.erase(folder.rfind('/'))) {
-        if (Exists(folder + "/idVendor")) {
-            const std::string id = UsbHardwareId(folder);
-            if (!id.empty())
-                return id;
-        }
+        if (const auto id = UsbHardwareId(folder))
+            return *id;
     }
     return device;
 }
@@ -84,25 +124,24 @@ auto NameKey(const std::string &name) {
 
 TPortEnumeration EnumeratePresentPorts(const std::string &sysfsRoot) {
     TPortEnumeration result;
-    const std::string ttys = sysfsRoot + "/class/tty";
+    const std::string top = Normalize(sysfsRoot);
+    const std::string ttys = top + "/class/tty";
     const auto close = [](DIR *d) { closedir(d); };
     std::unique_ptr<DIR, decltype(close)> folder(opendir(ttys.c_str()), close);
     if (!folder) {
         result.Error = errno;
         return result;
     }
-    std::unique_ptr<char, decltype(&std::free)> top(realpath(sysfsRoot.c_str(), nullptr),
-                                                    &std::free);
-    std::string treeTop = top ? top.get() : sysfsRoot;
-    if (treeTop.empty() || treeTop.back() != '/')
-        treeTop += '/';
+    const std::string treeTop = top.empty() || top.back() != '/' ? top + "/" : top;
     while (const dirent *item = readdir(folder.get())) {
         const std::string name = item->d_name;
-        const std::string entry = ttys + "/" + name;
-        if (name == "." || name == ".." || !UsableName(name) || !Exists(entry + "/device") ||
-            Placeholder(entry, name))
+        if (name == "." || name == ".." || !UsableName(name))
             continue;
-        result.Ports.push_back({name, DevicePath(entry + "/device", treeTop)});
+        const auto tty = Resolve(ttys + "/" + name);
+        const auto device = tty ? Resolve(*tty + "/device") : std::nullopt;
+        if (!device || Placeholder(*tty, name))
+            continue;
+        result.Ports.push_back({name, DevicePath(*device, treeTop)});
     }
     std::sort(result.Ports.begin(), result.Ports.end(),
               [](const TPresentPort &a, const TPresentPort &b) {

@@ -1,34 +1,13 @@
 // CPU used by an open idle port for 10 s, then for 10 s after its device hung up, as
 // percent of one core. Goal: <= 0.5 % each.
 
+#include "IdleCpu.h"
 #include "PtyPair.h"
 #include "serial/CPort.h"
 #include "serial/CPortStored.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <cstdio>
-#include <sys/resource.h>
-
-namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double PercentWhileIdle(int seconds) {
-    const double before = CpuSeconds();
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-    return (CpuSeconds() - before) * 100.0 / seconds;
-}
-
-} // namespace
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);

@@ -117,8 +117,8 @@ void TestDiscovery::devicePaths() {
     QCOMPARE(present.Error, 0);
     QCOMPARE(present.Ports.size(), 1u);
     QCOMPARE(QString::fromStdString(present.Ports[0].Name), port.section(' ', 1, 1));
-    const QString root = QFileInfo(Sysfs->Root()).canonicalFilePath();
-    QCOMPARE(QString::fromStdString(present.Ports[0].DevicePath), devicePath.replace("ROOT", root));
+    QCOMPARE(QString::fromStdString(present.Ports[0].DevicePath),
+             devicePath.replace("ROOT", Sysfs->Root()));
 }
 
 void TestDiscovery::firstActivationFillsTheList_data() {
