@@ -72,6 +72,21 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent) {
 
     SetStoredSettings(ComPort);
     SetStoredSettings(ComPort1);
+    // The lamps outlive the ports (children go in ~QWidget): a lamp forgets a destroyed port.
+    const struct {
+        TComLed *Led;
+        TLedKind Kind;
+        TComLedSignal Signal;
+    } lamps[] = {{ComLed1, lkGreenLight, lsConn},
+                 {ComLed2, lkYellowLight, lsRx},
+                 {ComLed3, lkBlueLight, lsTx}};
+    for (const auto &lamp : lamps) {
+        lamp.Led->BeginLoading();
+        lamp.Led->SetKind(lamp.Kind);
+        lamp.Led->SetLedSignal(lamp.Signal);
+        lamp.Led->SetComPort(&ComPort1);
+        lamp.Led->EndLoading();
+    }
     Timer1.setInterval(1000);
     Timer1.setTimerType(Qt::PreciseTimer);
     ConnectHandlers();
@@ -85,15 +100,6 @@ void TForm1::LoadPictures() {
     LMDButton1->setIcon(Glyph(":/resources/refresh_page.xpm"));
     Button_Open->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    const QPixmap ledOff[] = {QPixmap(":/resources/LEDGREENOFF.xpm"),
-                              QPixmap(":/resources/LEDYELLOWOFF.xpm"),
-                              QPixmap(":/resources/LEDBLUEOFF.xpm")};
-    QLabel *leds[] = {ComLed1, ComLed2, ComLed3};
-    for (int i = 0; i < 3; ++i) {
-        QPixmap p = ledOff[i];
-        p.setMask(p.createMaskFromColor(QColor(255, 0, 255)));
-        leds[i]->setPixmap(p);
-    }
 }
 
 void TForm1::ConnectHandlers() {

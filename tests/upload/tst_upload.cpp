@@ -1,5 +1,6 @@
 #include "../app/RecordingDialogs.h"
 #include "../discovery/FakeSysfs.h"
+#include "../portui/LampLog.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
 #include "upload/ImportLine.h"
@@ -70,6 +71,8 @@ private slots:
     void failingWakeUpWriteShownOnce();
     void secondClickWhileRunningIsIgnored();
     void closingTheWindowEndsTheTransfer();
+    void lampsFollowOneUpload();
+    void windowDestroyedWithItsPortOpen();
 
 private:
     // Writes the header and `lines` to an import file and puts its name in the form.
@@ -458,6 +461,51 @@ void TestUpload::closingTheWindowEndsTheTransfer() {
     QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
     QVERIFY(Dialogs->Errors.isEmpty());
     QVERIFY(clock.Packets().empty());
+}
+
+void TestUpload::lampsFollowOneUpload() {
+    UseFile({"<class>,1,2", "<name>,3,4", "</RZ7>"});
+    VirtualClock clock;
+    LampLog connection(*Form->ComLed1);
+    LampLog received(*Form->ComLed2);
+    LampLog transmit(*Form->ComLed3);
+    QList<bool> openAtChange;
+    connection.OnState = [&](TLedState) { openAtChange << Form->ComPort1.Connected(); };
+    QList<int> waitingAtChange;
+    received.OnState = [&](TLedState) { waitingAtChange << Form->ComPort1.InputQueueCount(); };
+    Upload(clock);
+    QVERIFY(Dialogs->Errors.isEmpty());
+    const int packets = int(clock.Packets().size());
+    QCOMPARE(packets, 3);
+
+    QCOMPARE(connection.States, QList<TLedState>({lsOn, lsOff}));
+    QCOMPARE(openAtChange, QList<bool>({true, false}));
+    // The lead CAN and the closing line go out back to back and may share one lighting.
+    const int writes = int(transmit.States.count(lsOn));
+    QVERIFY2(writes >= packets, qPrintable(QString::number(writes)));
+    QCOMPARE(transmit.States.count(lsOff), writes);
+    // Lit while the clock's answer waits, dark once it has been read: one answer a packet,
+    // and the ACK to the wake-up.
+    const int answers = int(received.States.count(lsOn));
+    QVERIFY2(answers >= packets, qPrintable(QString::number(answers)));
+    QCOMPARE(received.States.count(lsOff), answers);
+    for (int i = 0; i < received.States.size(); ++i)
+        QVERIFY2((received.States[i] == lsOn) == (waitingAtChange[i] > 0),
+                 qPrintable(QString("change %1: %2 bytes waiting").arg(i).arg(waitingAtChange[i])));
+
+    for (const TComLed *led : {Form->ComLed1, Form->ComLed2, Form->ComLed3})
+        QCOMPARE(led->State(), lsOff);
+}
+
+// The ports go before the lamps; the closing port still tells its living lamps, and the lamps
+// forget it once it is gone (the sanitized build checks both).
+void TestUpload::windowDestroyedWithItsPortOpen() {
+    VirtualClock clock;
+    Form->ComPort1.SetPort(clock.SlavePath());
+    Form->ComPort1.Open();
+    QCOMPARE(Form->ComLed1->State(), lsOn);
+    delete Form;
+    Form = nullptr;
 }
 
 QTEST_MAIN(TestUpload)
