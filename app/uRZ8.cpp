@@ -4,10 +4,10 @@
 #include "app/ErrorDisplay.h"
 #include "app/FormEvents.h"
 #include "app/uabout.h"
-#include "discovery/PortEntries.h"
-#include "discovery/PortMonitor.h"
-#include "discovery/SetupApi.h"
+#include "serial/CPortDiscovery.h"
+#include "serial/CPortMonitor.h"
 #include "serial/CPortStored.h"
+#include "serial/SetupApi.h"
 
 #include <QApplication>
 #include <QBitmap>

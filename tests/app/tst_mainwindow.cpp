@@ -1,4 +1,4 @@
-#include "../discovery/FakeSysfs.h"
+#include "../serial/FakeSysfs.h"
 #include "RecordingDialogs.h"
 #include "app/ErrorDisplay.h"
 #include "app/uRZ8.h"

@@ -1,4 +1,4 @@
-#include "discovery/SetupApi.h"
+#include "serial/SetupApi.h"
 
 namespace {
 int RefCount = 0;

@@ -1,4 +1,4 @@
-#include "discovery/PortMonitor.h"
+#include "serial/CPortMonitor.h"
 
 #include <QSocketNotifier>
 #include <cstring>

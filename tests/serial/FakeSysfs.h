@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/SetupApi.h"
+#include "serial/SetupApi.h"
 
 #include <QDir>
 #include <QFile>

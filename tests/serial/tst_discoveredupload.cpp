@@ -54,7 +54,8 @@ void TestDiscoveredUpload::adapterFoundAtStartTakesTheUpload() {
     const QString file = dir.filePath("import.RZ7");
     QFile import(file);
     QVERIFY(import.open(QIODevice::WriteOnly));
-    import.write("<?xml?>\r\n<RZ7>\r\n\r\n\r\n<class>,1,2\r\n<name>,78,0,1,75,97,114,105,</name>\r\n</RZ7>\r\n");
+    import.write("<?xml?>\r\n<RZ7>\r\n\r\n\r\n<class>,1,2\r\n<name>,78,0,1,75,97,114,105,</"
+                 "name>\r\n</RZ7>\r\n");
     import.close();
     VirtualClock::Options options;
     options.linkPath = AdapterPath;

@@ -1,4 +1,4 @@
-#include "discovery/PortEntries.h"
+#include "serial/CPortDiscovery.h"
 
 bool IsUsbTimer(const std::string &devicePath) {
     return devicePath.find("PID_6001") != std::string::npos ||

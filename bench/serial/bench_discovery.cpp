@@ -1,11 +1,11 @@
 // Port discovery over a fake tree of 256 serial ports (goal: at most 10 ms a run), and the CPU
 // of the idle window with its udev monitor attached (goal: at most 0.1 % of one core).
 
-#include "../../tests/discovery/FakeSysfs.h"
+#include "FakeSysfs.h"
 #include "IdleCpu.h"
 #include "app/uRZ8.h"
-#include "discovery/PortEntries.h"
-#include "discovery/PortMonitor.h"
+#include "serial/CPortDiscovery.h"
+#include "serial/CPortMonitor.h"
 
 #include <QApplication>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "FakeSysfs.h"
 #include "app/uRZ8.h"
-#include "discovery/PortEntries.h"
+#include "serial/CPortDiscovery.h"
 
 #include <QtTest>
 

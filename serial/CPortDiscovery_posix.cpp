@@ -1,4 +1,4 @@
-#include "discovery/PortEnumeration.h"
+#include "serial/CPortDiscovery.h"
 
 #include <algorithm>
 #include <cerrno>
