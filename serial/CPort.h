@@ -42,6 +42,8 @@ public:
 
     void BeginSettingsUpdate();
     void EndSettingsUpdate();
+    // Defined in portui/ beside the dialog, so this library needs no widgets.
+    void OpenSetupDialog();
 
     void AttachLink(TComLink *link);
     void DetachLink(TComLink *link);
