@@ -195,8 +195,11 @@ void TForm1::BitBtn1Click(QObject *) {
     close();
 }
 
+void TForm1::BitBtn3Click(QObject *) {
+    ComPort.OpenSetupDialog();
+}
+
 // The fetch controls are never shown; their handlers are filled with the fetch function.
-void TForm1::BitBtn3Click(QObject *) {}
 void TForm1::Button_OpenClick(QObject *) {}
 void TForm1::SpeedButton1Click(QObject *) {}
 void TForm1::SpeedButton3Click(QObject *) {}

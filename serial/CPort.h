@@ -42,6 +42,8 @@ public:
 
     void BeginSettingsUpdate();
     void EndSettingsUpdate();
+    // Defined beside the dialog in rz8_serial_widgets, so the port itself needs no widgets.
+    void OpenSetupDialog();
 
     void AttachLink(TComLink *link);
     void DetachLink(TComLink *link);

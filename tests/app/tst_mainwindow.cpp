@@ -1,4 +1,5 @@
 #include "../serial/FakeSysfs.h"
+#include "../serial/SetupAnswer.h"
 #include "RecordingDialogs.h"
 #include "app/ErrorDisplay.h"
 #include "app/uRZ8.h"
@@ -42,6 +43,7 @@ private slots:
     void errorDotRule_data();
     void errorDotRule();
     void errorDisplayShowsAllButSilentAborts();
+    void setupButtonRunsTheDialogForTheFetchPort();
     void screenshots();
 
 private:
@@ -282,6 +284,27 @@ void TestMainWindow::errorDisplayShowsAllButSilentAborts() {
     QCOMPARE(dialogs.Errors, QStringList({"'x' is not a valid integer value.",
                                           "Klokken svarte ikke på linje 17."}));
     QCOMPARE(dialogs.ErrorTitles.first(), QString("Tst_mainwindow"));
+}
+
+// The button sits on the hidden, disabled bar, so its signal stands in for a click: the
+// handler runs the dialog, and its errors reach the error box.
+void TestMainWindow::setupButtonRunsTheDialogForTheFetchPort() {
+    TRecordingDialogs dialogs;
+    QStringList shown;
+    {
+        TSetupAnswer answer([&](TComSetupFrm &dialog) { shown = ShownTexts(dialog); },
+                            TClose::Cancel);
+        emit Form->BitBtn3->clicked();
+        QVERIFY(answer.Answered());
+    }
+    // The fetch port's stored name is not among the present ports.
+    QCOMPARE(shown, QStringList({"", "4800", "8", "1", "None", "None"}));
+    QCOMPARE(dialogs.Errors, QStringList());
+
+    QVERIFY(QDir(Sysfs.Root() + "/class/tty").removeRecursively());
+    emit Form->BitBtn3->clicked();
+    QVERIFY(QDir(Sysfs.Root()).mkpath("class/tty"));
+    QCOMPARE(dialogs.Errors, QStringList({"Registry error (win error code: 2)"}));
 }
 
 void TestMainWindow::screenshots() {

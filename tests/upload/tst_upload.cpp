@@ -1,6 +1,6 @@
 #include "../app/RecordingDialogs.h"
-#include "../portui/LampLog.h"
 #include "../serial/FakeSysfs.h"
+#include "../serial/LampLog.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
 #include "upload/ImportLine.h"

@@ -1,5 +1,4 @@
-#include "portui/CPortLed.h"
-
+#include "serial/CPortCtl.h"
 #include "serial/CPortErrorHandler.h"
 
 #include <QCoreApplication>

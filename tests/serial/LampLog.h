@@ -3,7 +3,7 @@
 // Records a lamp's state changes; OnState lets a test look around at each one, inside the
 // call that changed the state.
 
-#include "portui/CPortLed.h"
+#include "serial/CPortCtl.h"
 
 #include <QList>
 #include <functional>

@@ -2,8 +2,8 @@
 // attaching and detaching do to its state, its pictures as drawn, and ports or lamps that
 // go away first.
 
-#include "../serial/PortTestSupport.h"
 #include "LampLog.h"
+#include "PortTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
