@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/file.h>
+#include <termios.h>
+
 // A port with the main window's stored settings on a fresh pseudo-terminal, and a way to
 // look at the EComPort a call raises.
 
@@ -32,4 +35,19 @@ template <typename F> ComFailure FailureOf(F &&call) {
         return {e.Code(), e.WinErrorCode(), QString(e.what())};
     }
     return {};
+}
+
+// The pseudo-terminal's current line settings, as the port left them.
+inline termios SettingsOf(int handle) {
+    termios settings{};
+    tcgetattr(handle, &settings);
+    return settings;
+}
+
+// True when nobody holds the device's lock.
+inline bool FlockFree(int handle) {
+    if (flock(handle, LOCK_EX | LOCK_NB) != 0)
+        return false;
+    flock(handle, LOCK_UN);
+    return true;
 }

@@ -11,19 +11,6 @@
 
 namespace {
 
-termios SettingsOf(int handle) {
-    termios settings{};
-    tcgetattr(handle, &settings);
-    return settings;
-}
-
-bool FlockFree(int handle) {
-    if (flock(handle, LOCK_EX | LOCK_NB) != 0)
-        return false;
-    flock(handle, LOCK_UN);
-    return true;
-}
-
 const QStringList OpenClose = {"BeforeOpen", "AfterOpen", "BeforeClose", "AfterClose"};
 
 } // namespace

@@ -2,8 +2,8 @@
 // tree: what the boxes list and show, what "OK" writes to a closed or an open port, what
 // every other way out leaves alone, and the failures.
 
-#include "../serial/PortRecorder.h"
 #include "FakeSysfs.h"
+#include "PortRecorder.h"
 #include "PortTestSupport.h"
 #include "SetupAnswer.h"
 #include "serial/CPortCtl.h"
@@ -22,22 +22,9 @@ Q_DECLARE_METATYPE(TPortSetup)
 
 namespace {
 
-termios SettingsOf(int handle) {
-    termios settings{};
-    tcgetattr(handle, &settings);
-    return settings;
-}
-
 speed_t SpeedOf(int handle) {
     const termios settings = SettingsOf(handle);
     return cfgetospeed(&settings);
-}
-
-bool FlockFree(int handle) {
-    if (flock(handle, LOCK_EX | LOCK_NB) != 0)
-        return false;
-    flock(handle, LOCK_UN);
-    return true;
 }
 
 // The line settings the dialog edits, with the flow-control fields behind the composite, so
