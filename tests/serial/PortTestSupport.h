@@ -1,16 +1,15 @@
 #pragma once
 
-#include <sys/file.h>
-#include <termios.h>
-
-// A port with the main window's stored settings on a fresh pseudo-terminal, and a way to
-// look at the EComPort a call raises.
+// A port with the main window's stored settings on a fresh pseudo-terminal, a way to look
+// at the EComPort a call raises, and the pseudo-terminal's own state.
 
 #include "PtyPair.h"
 #include "serial/CPort.h"
 #include "serial/CPortStored.h"
 
 #include <QString>
+#include <sys/file.h>
+#include <termios.h>
 
 struct PtyPort {
     PtyPort() {
