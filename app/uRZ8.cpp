@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QHeaderView>
 #include <QPainter>
 #include <QStyle>
 #include <QSvgRenderer>
@@ -45,7 +46,12 @@ void On(Sender *sender, Signal signal, QObject *context, Handler handler) {
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : QWidget(parent) {
+TForm1::TForm1(QWidget *parent)
+    : QWidget(parent), tklasse("tklasse", ClassTableFields()),
+      ttider("ttider", TimesTableFields(), TimesTableKey), DataSource1(tklasse),
+      DataSource2(ttider), Decoder(tklasse, ttider, PassNumber, [this](const std::string &text) {
+          Panel2Caption->setText(QString::fromLatin1(text));
+      }) {
     // Controls that set only a style (bold) start from the application font, so
     // the form's font is made the application's before the controls are built.
     QFont base("Liberation Sans");
@@ -69,6 +75,10 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent) {
     // The keyboard starts in the file field, first in the window's keyboard order.
     Edit2->setFocus();
     LoadPictures();
+    DBGrid1->setModel(&DataSource1);
+    // Grid rows one line of text high.
+    DBGrid1->verticalHeader()->setMinimumSectionSize(1);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
 
     SetStoredSettings(ComPort);
     SetStoredSettings(ComPort1);
@@ -115,6 +125,9 @@ void TForm1::ConnectHandlers() {
         AdvPanel6->setGeometry(0, TabSheet3->height() - StatusStripHeight, TabSheet3->width(),
                                StatusStripHeight);
     });
+    // Panel2's caption is centred on the whole bar, under its buttons.
+    new TFormEvents(Panel2, QEvent::Resize,
+                    [this](QEvent *) { Panel2Caption->setGeometry(Panel2->rect()); });
     On(LMDButton2, &QToolButton::clicked, this, [this](QObject *s) { SpeedButton4Click(s); });
     On(LMDButton1, &QToolButton::clicked, this, [this](QObject *s) { LMDButton1Click(s); });
     On(AdvPanel5, &TClickLabel::Click, this, [this](QObject *s) { BitBtn2Click(s); });
@@ -201,9 +214,56 @@ void TForm1::BitBtn3Click(QObject *) {
 
 // The fetch controls are never shown; their handlers are filled with the fetch function.
 void TForm1::Button_OpenClick(QObject *) {}
-void TForm1::SpeedButton1Click(QObject *) {}
-void TForm1::SpeedButton3Click(QObject *) {}
-void TForm1::SpeedButton2Click(QObject *) {}
+
+void TForm1::SpeedButton1Click(QObject *) {
+    Decoder.Start();
+    visdata();
+}
+
+void TForm1::SpeedButton3Click(QObject *) {
+    ShowInGrid(DataSource1);
+}
+
+void TForm1::SpeedButton2Click(QObject *) {
+    ShowInGrid(DataSource2);
+}
+
+void TForm1::ShowInGrid(TMemTableModel &source) {
+    QItemSelectionModel *old = DBGrid1->selectionModel();
+    DBGrid1->setModel(&source);
+    // The view makes a selection model per model and leaves the old one to its caller.
+    if (old && old != DBGrid1->selectionModel())
+        delete old;
+}
+
+void TForm1::visdata() {
+    Decoder.visdata(CaptureLogPath);
+}
+
+void TForm1::klasse(const std::string &rest) {
+    Decoder.klasse(rest);
+}
+
+void TForm1::tid(const std::string &rest) {
+    Decoder.tid(rest);
+}
+
+void TForm1::header(const std::string &rest) {
+    Decoder.header(rest);
+}
+
+void TForm1::pass(const std::string &rest) {
+    Decoder.pass(rest);
+}
+
+void TForm1::navn(const std::string &rest) {
+    Decoder.navn(rest);
+}
+
+std::string TForm1::lagtid(int32_t value, int unit) {
+    return ::lagtid(value, unit);
+}
+
 void TForm1::ComPortAfterOpen(QObject *) {}
 void TForm1::ComPortAfterClose(QObject *) {}
 void TForm1::ComPortRxChar(QObject *, int) {}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fetch/Decoder.h"
+#include "fetch/MemTableModel.h"
 #include "serial/CPort.h"
 #include "ui_uRZ8.h"
 #include "upload/ImportFile.h"
@@ -21,6 +23,14 @@ public:
     TImportFile ImportFile;
     // How long a packet may go without an ACK before the transfer fails.
     std::chrono::milliseconds AckTimeout = DefaultAckTimeout;
+    // The fetch's result tables, created closed and empty, and the grid's views of them.
+    TMemTable tklasse;
+    TMemTable ttider;
+    TMemTableModel DataSource1;
+    TMemTableModel DataSource2;
+    // The pass whose times the decoder stores.
+    int32_t PassNumber = 0;
+    std::string CaptureLogPath = "/tmp/rz8.log";
     // Declared last, so destroyed first: closing a port still runs pending deliveries,
     // whose handlers use the members above.
     TComPort ComPort;
@@ -46,6 +56,13 @@ public:
     void Timer1Timer(QObject *Sender);
 
     void visklokke();
+    void visdata();
+    void klasse(const std::string &rest);
+    void tid(const std::string &rest);
+    void header(const std::string &rest);
+    void pass(const std::string &rest);
+    void navn(const std::string &rest);
+    static std::string lagtid(int32_t value, int unit);
 
     bool TransferRunning() const { return Transfer != nullptr; }
 
@@ -53,11 +70,15 @@ private:
     void ConnectHandlers();
     void LoadPictures();
 
+    // Binds the grid to one table's view.
+    void ShowInGrid(TMemTableModel &source);
+
     void ShowStatus(const std::string &text) override;
     void ShowMessage(const std::string &text) override;
     void SetWakeTimer(bool enabled) override;
     bool LeaveRequested() const override { return Leaving; }
 
+    TCaptureDecoder Decoder;
     TUploadTransfer *Transfer = nullptr;
     bool Leaving = false;
     bool Activated = false;
