@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fetch/Capture.h"
 #include "serial/CPort.h"
 #include "ui_uRZ8.h"
 #include "upload/ImportFile.h"
@@ -21,6 +22,10 @@ public:
     TImportFile ImportFile;
     // How long a packet may go without an ACK before the transfer fails.
     std::chrono::milliseconds AckTimeout = DefaultAckTimeout;
+    // Where the capture writes; tests point it elsewhere.
+    std::string CaptureLogPath = "/tmp/rz8.log";
+    // The fetch's capture; the decoder calls Capture.Flush() before it reads a running log.
+    TCapture Capture{*this, [this] { sendacx(); }};
     // Declared last, so destroyed first: closing a port still runs pending deliveries,
     // whose handlers use the members above.
     TComPort ComPort;
@@ -46,12 +51,16 @@ public:
     void Timer1Timer(QObject *Sender);
 
     void visklokke();
+    void sendacx();
+    void sendacx2();
 
     bool TransferRunning() const { return Transfer != nullptr; }
+    bool CaptureRunning() const { return Capture.IsOpen(); }
 
 private:
     void ConnectHandlers();
     void LoadPictures();
+    void CloseCapture();
 
     void ShowStatus(const std::string &text) override;
     void ShowMessage(const std::string &text) override;
