@@ -34,8 +34,9 @@ void TCaptureLog::Create(const std::string &path) {
     // Non-blocking, so a FIFO without a reader fails instead of hanging the window.
     const int handle = ::open(
         path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, S_IRUSR | S_IWUSR);
+    // ENXIO: a FIFO nobody reads, or a device; no place for the log either way.
     if (handle < 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno == ENXIO ? EACCES : errno);
     struct stat st {};
     if (::fstat(handle, &st) != 0) {
         CloseQuietly(handle);
