@@ -35,7 +35,7 @@ mode_t ModeOf(const QString &path) {
     return ::lstat(path.toLocal8Bit().constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-// The worked example as the clock sends it, and the log it gives.
+// A CAN and three records as a clock sends them, and the log they give.
 const QStringList Example{"24", "2,84,0,14,30,5,3,201", "2,72,1,0,3,77",
                           "2,80,0,0,0,0,0,12,1,44,3,99"};
 const QByteArray ExampleLog = "2,84,0,14,30,5,3,201 \r\n"
