@@ -8,6 +8,8 @@
 #include "serial/CPortMonitor.h"
 #include "serial/CPortStored.h"
 #include "serial/SetupApi.h"
+#include "upload/ImportLine.h"
+#include "upload/Protocol.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -80,7 +82,7 @@ TForm1::TForm1(QWidget *parent)
     DBGrid1->verticalHeader()->setMinimumSectionSize(1);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
 
-    SetStoredSettings(ComPort);
+    SetCaptureStoredSettings(ComPort);
     SetStoredSettings(ComPort1);
     // The lamps outlive the ports (children go in ~QWidget): a lamp forgets a destroyed port.
     const struct {
@@ -102,7 +104,15 @@ TForm1::TForm1(QWidget *parent)
     ConnectHandlers();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The ports go before the form's members, so a capture left open is closed here: the
+    // port first, then the log with its buffered tail. Nobody is left to show an error.
+    try {
+        if (CaptureRunning())
+            CloseCapture();
+    } catch (...) {
+    }
+}
 
 void TForm1::LoadPictures() {
     Image1->setPixmap(RenderSvg(":/resources/image1.svg", QSize(511, 655)));
@@ -163,6 +173,9 @@ void TForm1::FormActivate(QObject *) {
 
 void TForm1::FormClose(QObject *) {
     ReleaseSetupApi();
+    // What a running capture has received is kept: its log is complete once the window is.
+    if (CaptureRunning())
+        CloseCapture();
     // A running transfer takes its ending before the program exits.
     Leaving = TransferRunning();
 }
@@ -212,9 +225,28 @@ void TForm1::BitBtn3Click(QObject *) {
     ComPort.OpenSetupDialog();
 }
 
-// The fetch controls are never shown; their handlers are filled with the fetch function.
-void TForm1::Button_OpenClick(QObject *) {}
+void TForm1::Button_OpenClick(QObject *) {
+    if (ComPort.Connected()) {
+        CloseCapture();
+        return;
+    }
+    ComPort.Open();
+    try {
+        Capture.Open(CaptureLogPath);
+    } catch (...) {
+        // A port without its log would take the clock's records and lose them all.
+        ComPort.Close();
+        throw;
+    }
+}
 
+void TForm1::CloseCapture() {
+    // The port first, so nothing arrives for a log that is closing.
+    ComPort.Close();
+    Capture.Close();
+}
+
+// The fetch controls are never shown; their handlers are filled with the fetch function.
 void TForm1::SpeedButton1Click(QObject *) {
     Decoder.Start();
     visdata();
@@ -237,6 +269,9 @@ void TForm1::ShowInGrid(TMemTableModel &source) {
 }
 
 void TForm1::visdata() {
+    // A running capture writes out what it holds first, and goes on.
+    if (CaptureRunning())
+        Capture.Flush();
     Decoder.visdata(CaptureLogPath);
 }
 
@@ -264,9 +299,48 @@ std::string TForm1::lagtid(int32_t value, int unit) {
     return ::lagtid(value, unit);
 }
 
-void TForm1::ComPortAfterOpen(QObject *) {}
-void TForm1::ComPortAfterClose(QObject *) {}
-void TForm1::ComPortRxChar(QObject *, int) {}
+void TForm1::ComPortAfterOpen(QObject *) {
+    Button_Open->setText("Close");
+}
+
+void TForm1::ComPortAfterClose(QObject *) {
+    if (Button_Open)
+        Button_Open->setText("Hent data");
+}
+
+void TForm1::ComPortRxChar(QObject *, int Count) {
+    try {
+        std::string bytes;
+        ComPort.ReadString(bytes, Count);
+        if (bytes.empty() || !Capture.IsOpen())
+            return;
+        Capture.Take(bytes);
+    } catch (...) {
+        // Raised from here, the error would end the port's event thread without a word and
+        // leave the port open, taking nothing. So the capture ends, keeping what the log
+        // holds, and the first error is shown once this delivery is over.
+        const std::exception_ptr error = std::current_exception();
+        try {
+            CloseCapture();
+        } catch (...) {
+        }
+        QMetaObject::invokeMethod(
+            this, [error] { Guarded([&] { std::rethrow_exception(error); }); },
+            Qt::QueuedConnection);
+    }
+}
+
+void TForm1::sendacx() {
+    std::string ack;
+    IntToAscii(ACK, ack);
+    ComPort.WriteString(ack);
+}
+
+void TForm1::sendacx2() {
+    std::string ack;
+    IntToAscii(ACK, ack);
+    ComPort1.WriteString(ack);
+}
 
 void TForm1::ComPort1RxChar(QObject *, int Count) {
     ReadAnswer(ComPort1, Count, *this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fetch/Capture.h"
 #include "fetch/Decoder.h"
 #include "fetch/MemTableModel.h"
 #include "serial/CPort.h"
@@ -30,7 +31,10 @@ public:
     TMemTableModel DataSource2;
     // The pass whose times the decoder stores.
     int32_t PassNumber = 0;
+    // Where the capture writes; tests point it elsewhere.
     std::string CaptureLogPath = "/tmp/rz8.log";
+    // The fetch's capture; the decoder calls Capture.Flush() before it reads a running log.
+    TCapture Capture{*this, [this] { sendacx(); }};
     // Declared last, so destroyed first: closing a port still runs pending deliveries,
     // whose handlers use the members above.
     TComPort ComPort;
@@ -63,12 +67,16 @@ public:
     void pass(const std::string &rest);
     void navn(const std::string &rest);
     static std::string lagtid(int32_t value, int unit);
+    void sendacx();
+    void sendacx2();
 
     bool TransferRunning() const { return Transfer != nullptr; }
+    bool CaptureRunning() const { return Capture.IsOpen(); }
 
 private:
     void ConnectHandlers();
     void LoadPictures();
+    void CloseCapture();
 
     // Binds the grid to one table's view.
     void ShowInGrid(TMemTableModel &source);

@@ -2,7 +2,9 @@
 
 #include "serial/CPort.h"
 
-void SetStoredSettings(TCustomComPort &port) {
+namespace {
+
+void SetLine(TCustomComPort &port, const std::string &name) {
     port.BeginSettingsUpdate();
     port.SetBaudRate(br4800);
     port.SetDataBits(dbEight);
@@ -13,6 +15,16 @@ void SetStoredSettings(TCustomComPort &port) {
     port.FlowControl().SetControlDTR(dtrEnable);
     port.FlowControl().SetControlRTS(rtsDisable);
     port.FlowControl().SetFlowControl(fcNone);
-    port.SetPort("COM1");
+    port.SetPort(name);
     port.EndSettingsUpdate();
+}
+
+} // namespace
+
+void SetStoredSettings(TCustomComPort &port) {
+    SetLine(port, "COM1");
+}
+
+void SetCaptureStoredSettings(TCustomComPort &port) {
+    SetLine(port, "ttyS0");
 }

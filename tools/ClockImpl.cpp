@@ -67,6 +67,7 @@ void VirtualClock::Impl::Run() {
     for (;;) {
         const TimePoint now = steady_clock::now();
         ReleaseVisible(now);
+        FetchStep(now);
         if (!chunk.empty() && now >= chunk.back().time + options.quietGap)
             EndChunk(now);
         FlushDue(now);
@@ -127,9 +128,13 @@ void VirtualClock::Impl::ReleaseVisible(TimePoint now) {
         return;
     std::lock_guard lock(mutex);
     while (!inFlight.empty() && inFlight.front().time <= now) {
-        chunk.push_back(inFlight.front());
-        received.push_back(inFlight.front());
+        const TimedByte b = inFlight.front();
         inFlight.pop_front();
+        received.push_back(b);
+        if (fetching == Fetching::running)
+            HearDuringFetchLocked(b);
+        else
+            chunk.push_back(b);
     }
     ChangedLocked();
 }
@@ -157,6 +162,8 @@ void VirtualClock::Impl::FlushDue(TimePoint now) {
             continue;
         sent.push_back({out.first, out.bytes});
         LogLocked(out.first, false, out.bytes, out.note);
+        if (out.fetch)
+            ItemWrittenLocked(now);
         tx.pop_front();
         if (!tx.empty() && options.pace)
             tx.front().due = std::max(tx.front().due, txSlot);
@@ -173,16 +180,19 @@ std::optional<VirtualClock::TimePoint> VirtualClock::Impl::NextDeadline() {
     std::lock_guard lock(mutex);
     if (!tx.empty() && !txBlocked)
         consider(tx.front().due);
+    if (const std::optional<TimePoint> fetchDue = FetchDeadlineLocked())
+        consider(*fetchDue);
     return next;
 }
 
-void VirtualClock::Impl::ScheduleLocked(std::string bytes, std::string note, TimePoint at) {
+void VirtualClock::Impl::ScheduleLocked(std::string bytes, std::string note, TimePoint at,
+                                        bool fetchItem) {
     if (bytes.empty() || unplugged)
         return;
-    if (bytes.find(ACK) != std::string::npos)
+    if (!fetchItem && bytes.find(ACK) != std::string::npos)
         woken = true;
     const TimePoint due = options.pace ? std::max(at + ByteTime, txSlot) : at;
-    tx.push_back({std::move(bytes), std::move(note), due, 0, {}});
+    tx.push_back({std::move(bytes), std::move(note), due, 0, {}, fetchItem});
 }
 
 void VirtualClock::Impl::ChangedLocked() {

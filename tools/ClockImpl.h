@@ -18,6 +18,7 @@ struct VirtualClock::Impl {
         TimePoint due;
         std::size_t done = 0;
         TimePoint first;
+        bool fetch = false; // an item of the hand-over
     };
     struct LogLine {
         TimePoint time;
@@ -38,10 +39,15 @@ struct VirtualClock::Impl {
     void FlushDue(TimePoint now);
     std::optional<TimePoint> NextDeadline();
     void Hangup();
+    void FetchStep(TimePoint now);
+    void SendNextItem(TimePoint now);
     void Wake() const;
 
     // With the mutex held.
-    void ScheduleLocked(std::string bytes, std::string note, TimePoint at);
+    void HearDuringFetchLocked(const TimedByte &b);
+    void ItemWrittenLocked(TimePoint now);
+    std::optional<TimePoint> FetchDeadlineLocked() const;
+    void ScheduleLocked(std::string bytes, std::string note, TimePoint at, bool fetchItem = false);
     void LogLocked(TimePoint time, bool received, std::string bytes, std::string note);
     void ChangedLocked();
 
@@ -59,12 +65,21 @@ struct VirtualClock::Impl {
     bool txBlocked = false;
     std::vector<std::string> toObserve;
 
+    // The hand-over, on the clock's thread.
+    enum class Fetching { idle, running, over } fetching = Fetching::idle;
+    std::size_t nextItem = 0;
+    int awaitedAcks = 0; // answers the current item still wants
+    bool itemWritten = false;
+    TimePoint ackDeadline; // when itemWritten and awaitedAcks > 0
+
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     std::uint64_t version = 0;
     bool stopping = false;
     bool unplugRequested = false;
     bool unplugged = false;
+    bool fetchRequested = false;
+    FetchState fetch;
     bool woken = false;
     int cansHeard = 0;
     std::vector<TimedByte> received;

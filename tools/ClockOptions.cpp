@@ -1,6 +1,8 @@
 #include "tools/ClockOptions.h"
 
 #include <charconv>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 const char *const ClockUsage =
@@ -19,6 +21,15 @@ A stand-in for an RZ7/RZ8 clock on a pseudo-terminal. Runs until Ctrl-C.
   --delay MS         wait MS ms before every packet answer
   --pace             pace the line at 4800 bit/s, 8N1, both ways
   --gap MS           quiet time that ends a write (default 20)
+  --records FILE     play the fetch: hand over FILE's items, one a line, each the
+                     bytes as sent in decimal, e.g. 2,84,0,14,30,5,3,201 (STX, type,
+                     data, ETX, checksum) or a lone 24 (CAN); # begins a comment
+  --sample-records   play the fetch with a CAN and three sample records
+  --fetch-after MS   begin the hand-over MS ms after start (default 5000), time
+                     to open the capture in the program
+  --ack-timeout MS   each item waits for one ACK per ETX and CAN in it; with none
+                     for MS ms (default 2000, 0 = wait forever) the clock stops
+                     the hand-over rather than send a record twice
   --log PATH         write the hex log there on exit
   --quiet            do not print each byte chunk as it comes
   --help             this text
@@ -41,6 +52,7 @@ ClockCommandLine ParseClockCommandLine(const std::vector<std::string> &args) {
     ClockCommandLine cl;
     cl.clock.linkPath = "/tmp/rz8-clock";
     VirtualClock::Script &script = cl.clock.script;
+    VirtualClock::Ms fetchAfter{5000};
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string option = args[i];
         std::string value;
@@ -82,6 +94,19 @@ ClockCommandLine ParseClockCommandLine(const std::vector<std::string> &args) {
             cl.clock.pace = true;
         else if (option == "--gap")
             cl.clock.quietGap = VirtualClock::Ms(Number(option, arg(), 1));
+        else if (option == "--records") {
+            const std::string path = arg();
+            std::ifstream file(path, std::ios::binary);
+            std::ostringstream text;
+            if (!(text << file.rdbuf()))
+                throw std::invalid_argument("--records cannot read '" + path + "'");
+            cl.clock.records = VirtualClock::ParseRecords(text.str());
+        } else if (option == "--sample-records")
+            cl.clock.records = VirtualClock::SampleRecords();
+        else if (option == "--fetch-after")
+            fetchAfter = ms();
+        else if (option == "--ack-timeout")
+            cl.clock.ackTimeout = ms();
         else if (option == "--log")
             cl.logPath = arg();
         else if (option == "--quiet")
@@ -89,5 +114,7 @@ ClockCommandLine ParseClockCommandLine(const std::vector<std::string> &args) {
         else
             throw std::invalid_argument("unknown option " + option + " (see --help)");
     }
+    if (!cl.clock.records.empty())
+        cl.clock.fetchAfter = fetchAfter;
     return cl;
 }

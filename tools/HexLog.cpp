@@ -77,7 +77,16 @@ std::string VirtualClock::Summary() const {
         bad += !p.checksumOk;
     }
     const int distinct = impl_->packets.empty() ? 0 : impl_->packets.back().index + 1;
-    return "wake-up CANs: " + std::to_string(impl_->wakeCans.size()) +
+    std::string fetch;
+    if (!impl_->options.records.empty())
+        fetch = "hand-over: " + std::to_string(impl_->fetch.sent) + " of " +
+                std::to_string(impl_->options.records.size()) + " items sent, " +
+                std::to_string(impl_->fetch.acks) + " ACKs heard" +
+                (impl_->fetch.done     ? " (done)"
+                 : impl_->fetch.gaveUp ? " (stopped: no ACK)"
+                                       : "") +
+                "\n";
+    return fetch + "wake-up CANs: " + std::to_string(impl_->wakeCans.size()) +
            (impl_->woken ? " (answered)" : " (not answered)") +
            "\npackets: " + std::to_string(distinct) + ", re-sends: " + std::to_string(resends) +
            ", bad checksums: " + std::to_string(bad) +

@@ -62,6 +62,21 @@ public:
         Responder responder; // replaces the script when set; runs on the clock's thread
         // Each new hex log line, on the clock's thread.
         std::function<void(const std::string &)> observer;
+
+        // The fetch: what the clock hands over, one item at a time, each as it goes on the
+        // line (a record is STX, type, data, ETX, checksum; a lone CAN is an item too). The
+        // program answers every ETX and CAN with ACK; the next item goes once all answers
+        // to this one have come. While the hand-over runs, the clock hears only those ACKs.
+        std::vector<std::string> records;
+        Ms fetchAfter{-1};   // the hand-over begins this long after start; negative: StartFetch()
+        Ms ackTimeout{2000}; // answers missing this long after an item: the hand-over stops
+    };
+
+    struct FetchState {
+        int sent = 0;        // items written whole
+        int acks = 0;        // ACKs heard during the hand-over
+        bool done = false;   // every item sent and answered
+        bool gaveUp = false; // an answer did not come within ackTimeout
     };
 
     struct Sent {
@@ -90,6 +105,10 @@ public:
     // Also removes the link. Not to be called from the responder.
     void Unplug();
 
+    // Begins the hand-over of options.records now (once; later calls do nothing).
+    void StartFetch();
+    FetchState Fetch() const;
+
     bool Woken() const;
     std::string Received() const;
     std::vector<TimedByte> ReceivedBytes() const;
@@ -111,6 +130,11 @@ public:
     static bool ChecksumOk(std::string_view packet);
     // STX (when record), data, ETX and the checksum that passes ChecksumOk.
     static std::string Frame(std::string_view data, bool record = true);
+    // The hand-over of a CAN and three records: a time, a name and a pass.
+    static std::vector<std::string> SampleRecords();
+    // One item a line, its bytes in decimal, separated by commas or blanks. Empty lines and
+    // lines that begin with # are skipped. Throws std::invalid_argument naming the line.
+    static std::vector<std::string> ParseRecords(std::string_view text);
 
     struct Impl;
 

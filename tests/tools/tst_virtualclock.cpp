@@ -61,6 +61,10 @@ private slots:
     void pacing();
     void unplugHangsUpTheLine();
     void linkFollowsClockLifetime();
+    void handOverWaitsForEveryAck();
+    void handOverStopsWithoutAnAck();
+    void recordsParse_data();
+    void recordsParse();
 };
 
 void TestVirtualClock::checksum_data() {
@@ -322,6 +326,68 @@ void TestVirtualClock::linkFollowsClockLifetime() {
         QVERIFY(WakeUp(line));
     }
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+// Each item goes only once every ETX and CAN in the one before has had its ACK.
+void TestVirtualClock::handOverWaitsForEveryAck() {
+    VC::Options options;
+    const std::string inner3 = Bytes("02 48 03 05 03 10"); // a data byte 3: two ACKs due
+    options.records = {Bytes("18"), inner3, Bytes("02 54 01 03 FC")};
+    VC clock(options);
+    LineClient line(clock.SlavePath());
+    QCOMPARE(line.Read(), std::string()); // waits for StartFetch
+    clock.StartFetch();
+    QCOMPARE(Hex(line.Read()), QByteArray("18"));
+    QVERIFY(line.Write(Bytes("06")));
+    QCOMPARE(Hex(line.Read()), Hex(inner3));
+    QVERIFY(line.Write(Bytes("06")));
+    QCOMPARE(line.Read(), std::string());
+    QVERIFY(line.Write(Bytes("06")));
+    QCOMPARE(Hex(line.Read()), QByteArray("02 54 01 03 fc"));
+    QVERIFY(!clock.Fetch().done);
+    QVERIFY(line.Write(Bytes("06")));
+    QVERIFY(clock.WaitFor([&] { return clock.Fetch().done; }, 2s));
+    QCOMPARE(clock.Fetch().sent, 3);
+    QCOMPARE(clock.Fetch().acks, 4);
+    QVERIFY(!clock.Woken()); // the hand-over is no upload wake-up
+}
+
+void TestVirtualClock::handOverStopsWithoutAnAck() {
+    VC::Options options;
+    options.records = VC::SampleRecords();
+    options.fetchAfter = 0ms;
+    options.ackTimeout = 100ms;
+    VC clock(options);
+    LineClient line(clock.SlavePath());
+    QCOMPARE(Hex(line.Read()), QByteArray("18"));
+    QVERIFY(clock.WaitFor([&] { return clock.Fetch().gaveUp; }, 2s));
+    QCOMPARE(line.Read(), std::string()); // no record follows, and nothing is sent again
+    QCOMPARE(clock.Fetch().sent, 1);
+    QVERIFY(clock.Summary().find("stopped: no ACK") != std::string::npos);
+}
+
+void TestVirtualClock::recordsParse_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("items"); // hex, items split by '|'; "error" when refused
+    QTest::newRow("commas") << "2,84,0,3,201\n" << QByteArray("02540003c9");
+    QTest::newRow("blanks, CR LF, no end") << "24\r\n2 72  1\t3 77" << QByteArray("18|02480103 4d");
+    QTest::newRow("comments and empty lines") << "# time\n\n  \n0,255\n" << QByteArray("00ff");
+    QTest::newRow("256") << "2,256,3" << QByteArray("error");
+    QTest::newRow("not a number") << "2,x,3" << QByteArray("error");
+    QTest::newRow("sign") << "2,-1,3" << QByteArray("error");
+}
+
+void TestVirtualClock::recordsParse() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, items);
+    QByteArray got;
+    try {
+        for (const std::string &item : VC::ParseRecords(text.toStdString()))
+            got += (got.isEmpty() ? "" : "|") + Hex(item).replace(' ', "");
+    } catch (const std::invalid_argument &) {
+        got = "error";
+    }
+    QCOMPARE(got, QByteArray(items).replace(' ', ""));
 }
 
 QTEST_GUILESS_MAIN(TestVirtualClock)
