@@ -226,24 +226,14 @@ void TForm1::BitBtn3Click(QObject *) {
 }
 
 void TForm1::Button_OpenClick(QObject *) {
-    if (ComPort.Connected()) {
+    if (ComPort.Connected())
         CloseCapture();
-        return;
-    }
-    ComPort.Open();
-    try {
-        Capture.Open(CaptureLogPath);
-    } catch (...) {
-        // A port without its log would take the clock's records and lose them all.
-        ComPort.Close();
-        throw;
-    }
+    else
+        CaptureSession.Open(CaptureLogPath);
 }
 
 void TForm1::CloseCapture() {
-    // The port first, so nothing arrives for a log that is closing.
-    ComPort.Close();
-    Capture.Close();
+    CaptureSession.Close();
 }
 
 // The fetch controls are never shown; their handlers are filled with the fetch function.
@@ -310,20 +300,12 @@ void TForm1::ComPortAfterClose(QObject *) {
 
 void TForm1::ComPortRxChar(QObject *, int Count) {
     try {
-        std::string bytes;
-        ComPort.ReadString(bytes, Count);
-        if (bytes.empty() || !Capture.IsOpen())
-            return;
-        Capture.Take(bytes);
+        CaptureSession.Receive(Count);
     } catch (...) {
         // Raised from here, the error would end the port's event thread without a word and
-        // leave the port open, taking nothing. So the capture ends, keeping what the log
-        // holds, and the first error is shown once this delivery is over.
+        // leave the port open, taking nothing. The capture has ended, keeping what the log
+        // holds, and the error is shown once this delivery is over.
         const std::exception_ptr error = std::current_exception();
-        try {
-            CloseCapture();
-        } catch (...) {
-        }
         QMetaObject::invokeMethod(
             this, [error] { Guarded([&] { std::rethrow_exception(error); }); },
             Qt::QueuedConnection);

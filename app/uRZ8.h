@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fetch/Capture.h"
+#include "fetch/CaptureOnPort.h"
 #include "fetch/Decoder.h"
 #include "fetch/MemTableModel.h"
 #include "serial/CPort.h"
@@ -35,6 +36,8 @@ public:
     std::string CaptureLogPath = "/tmp/rz8.log";
     // The fetch's capture; the decoder calls Capture.Flush() before it reads a running log.
     TCapture Capture{*this, [this] { sendacx(); }};
+    // The capture on ComPort: opened by "Hent data", fed by ComPortRxChar.
+    TCaptureOnPort CaptureSession{ComPort, Capture};
     // Declared last, so destroyed first: closing a port still runs pending deliveries,
     // whose handlers use the members above.
     TComPort ComPort;
