@@ -11,6 +11,7 @@ void TCapture::Open(const std::string &path) {
     FLog.Create(path);
     FrameEnded = false;
     AwaitingFirstRecord = true;
+    Records = 0;
 }
 
 void TCapture::Close() {
@@ -29,11 +30,10 @@ void TCapture::Take(std::string_view bytes) {
             continue;
         }
         FText.clear();
-        if (byte == STX && FrameEnded)
-            FText = " \r\n2";
-        else if (byte == STX && AwaitingFirstRecord)
-            FText = "2";
-        else {
+        if (byte == STX && (FrameEnded || AwaitingFirstRecord)) {
+            FText = FrameEnded ? " \r\n2" : "2";
+            ++Records;
+        } else {
             char digits[4];
             const auto end = std::to_chars(digits, digits + sizeof digits, unsigned(byte)).ptr;
             FText = ',';

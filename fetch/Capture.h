@@ -28,6 +28,8 @@ public:
 
     bool FrameEnded = false;
     bool AwaitingFirstRecord = false;
+    // The records begun in the log since it was opened, one a line.
+    long Records = 0;
 
 private:
     TUploadFlags &FFlags;
