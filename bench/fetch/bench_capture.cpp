@@ -3,6 +3,7 @@
 // answered. Prints the wall time and the process's CPU time per byte (window thread, the
 // port's event thread and the clock's thread together).
 
+#include "IdleCpu.h"
 #include "app/Dialogs.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
@@ -15,16 +16,8 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
-#include <sys/resource.h>
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Errors would otherwise open a modal box; here they are printed.
 class TPrintedDialogs : public TDialogs {
