@@ -66,7 +66,7 @@ private slots:
     void failingWriteEndsTheCapture();
     void openCaptureClosedWithTheWindow_data();
     void openCaptureClosedWithTheWindow();
-    void flushWhileRunning();
+    void decodingWhileRunning();
 
 private:
     TForm1 *NewForm();
@@ -422,22 +422,29 @@ void TestCapture::openCaptureClosedWithTheWindow() {
 }
 
 // The decoder's way to read a running capture's log: the capture goes on afterwards.
-void TestCapture::flushWhileRunning() {
+void TestCapture::decodingWhileRunning() {
     PtyPair pty;
     TForm1 &form = *NewForm();
     OpenCapture(form, pty.SlavePath());
-    pty.Write(Bytes("2,72,1,0,3,77"));
+    pty.Write(Bytes("2,84,0,14,30,5,3,201"));
     QTRY_COMPARE(pty.MasterInputQueue(), 1);
     QCOMPARE(pty.Read(1), std::string(1, char(6)));
     QTRY_VERIFY(pty.SlaveInputQueue() == 0);
-    form.Capture.Flush();
-    QCOMPARE(ReadFile(LogPath), QByteArray("2,72,1,0,3,77"));
+    // "Oppdater data" reads what the capture has taken, still in its buffer, and the
+    // capture goes on.
+    form.SpeedButton1Click(form.SpeedButton1);
+    const QString caption = form.Panel2Caption->text();
+    QVERIFY2(caption.startsWith("RZ8 tid: 14") &&
+                 caption.endsWith("30" + caption.mid(11, 1) + "05"),
+             qPrintable(caption));
+    QCOMPARE(ReadFile(LogPath), QByteArray("2,84,0,14,30,5,3,201"));
     QVERIFY(form.CaptureRunning());
-    pty.Write(Bytes("2,84,0,3,201"));
+    pty.Write(Bytes("2,72,1,0,3,77"));
     QTRY_COMPARE(pty.MasterInputQueue(), 1);
     QCOMPARE(pty.Read(1), std::string(1, char(6)));
     form.Button_Open->click();
-    QCOMPARE(ReadFile(LogPath), QByteArray("2,72,1,0,3,77 \r\n2,84,0,3,201"));
+    QCOMPARE(ReadFile(LogPath), QByteArray("2,84,0,14,30,5,3,201 \r\n2,72,1,0,3,77"));
+    QVERIFY(Dialogs->Errors.isEmpty());
 }
 
 QTEST_MAIN(TestCapture)
