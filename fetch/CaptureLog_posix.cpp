@@ -34,9 +34,10 @@ void TCaptureLog::Create(const std::string &path) {
     // Non-blocking, so a FIFO without a reader fails instead of hanging the window.
     const int handle = ::open(
         path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, S_IRUSR | S_IWUSR);
-    // ENXIO: a FIFO nobody reads, or a device; no place for the log either way.
+    // ENXIO: a FIFO nobody reads, or a device; no place for the log either way. ENOENT on a
+    // create means a missing folder, which the runtime reports as an invalid name.
     if (handle < 0)
-        RaiseInOutError(errno == ENXIO ? EACCES : errno);
+        RaiseInOutError(errno == ENXIO ? EACCES : errno == ENOENT ? EINVAL : errno);
     struct stat st {};
     if (::fstat(handle, &st) != 0) {
         CloseQuietly(handle);

@@ -205,7 +205,7 @@ void TestCapture::logCreatedSafely_data() {
     QTest::newRow("second name of a file") << "hardlink"
                                            << "File access denied";
     QTest::newRow("missing folder") << "nofolder"
-                                    << "File not found";
+                                    << "Invalid filename";
 }
 
 void TestCapture::logCreatedSafely() {
@@ -308,7 +308,7 @@ void TestCapture::logThatCannotBeCreatedClosesThePort_data() {
     QTest::addColumn<QString>("planted");
     QTest::addColumn<QString>("error");
     QTest::newRow("missing folder") << ""
-                                    << "File not found.";
+                                    << "Invalid filename.";
     QTest::newRow("symbolic link") << "link"
                                    << "I/O error 40.";
 }
