@@ -2,6 +2,7 @@
 // process with its own event loop, uploads to a clock that never answers the wake-up, and
 // closes its window while it waits.
 
+#include "../serial/FakeSysfs.h"
 #include "RecordingDialogs.h"
 #include "app/uRZ8.h"
 #include "serial/CPortStored.h"
@@ -17,6 +18,8 @@ int RunChild(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     TRecordingDialogs dialogs;
+    // No ports present: discovery at the first show keeps the port text typed below.
+    TFakeSysfs sysfs;
     TForm1 form;
     form.Edit2->setText(args.at(2));
     form.cbserieporter->setEditText(args.at(3));
