@@ -13,6 +13,8 @@ void CheckReadable(const TMemTable &table) {
     const int rows = table.RowCount();
     if (rows < 0)
         Finding("negative row count");
+    if (table.RecNo() < -1 || table.RecNo() >= rows)
+        Finding("current row outside the table");
     for (int r = 0; r < rows; ++r)
         for (int f = 0; f < int(table.Fields().size()); ++f) {
             const TFieldValue &value = table.Cell(r, f);
