@@ -5,9 +5,12 @@
 #include "upload/ImportLine.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <array>
 
 namespace {
+
+constexpr int32_t MaxStartNumber = 65535;
 
 // The next field of a record, read as an integer.
 int32_t Converted(std::string &rest) {
@@ -127,7 +130,11 @@ void TCaptureDecoder::klasse(std::string rest) {
     const char sep = TimeSeparator;
     FClasses.AppendRecord({Null, fra, til, Time(f[4], f[5], f[6], sep),
                            TwoDigits(f[7]) + sep + TwoDigits(f[8]), parstart, sjekk});
-    for (int64_t startnr = fra; startnr <= til; ++startnr)
+    // A start number is two bytes. Fields above a byte can name a range of billions,
+    // which would fill memory from one line: only the part a clock can hold gets rows.
+    const int64_t first = std::max<int64_t>(fra, 0);
+    const int64_t last = std::min<int64_t>(til, MaxStartNumber);
+    for (int64_t startnr = first; startnr <= last; ++startnr)
         FTimes.AppendRecord({Null, int32_t(startnr)});
 }
 

@@ -19,5 +19,5 @@ ensure_packages() {
 
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     libgl-dev libudev-dev fonts-dejavu-core fonts-liberation2 qt6-translations-l10n)
-# The hot-plug test plays udev's announcements with umockdev.
-TEST_PACKAGES=(umockdev libumockdev-dev)
+# The hot-plug test plays udev's announcements with umockdev; the fuzz targets need clang.
+TEST_PACKAGES=(umockdev libumockdev-dev clang-14 libclang-rt-14-dev)

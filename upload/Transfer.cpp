@@ -11,24 +11,10 @@ namespace {
 
 constexpr int HeaderLines = 4;
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 // Ends the transfer through its ending without an error box.
 struct EndOfTransfer {};
 
 } // namespace
-
-std::string PortNameFromList(const std::string &text) {
-    std::size_t b = 0;
-    while (b < text.size() && IsBlank(text[b]))
-        ++b;
-    std::size_t e = b;
-    while (e < text.size() && !IsBlank(text[e]))
-        ++e;
-    return text.substr(b, e - b);
-}
 
 void TakeAnswer(const std::string &bytes, TUploadFlags &flags) {
     for (char c : bytes) {

@@ -275,6 +275,10 @@ void TestDecoder::classRanges_data() {
     QTest::newRow("fra equal to til: one") << 7 << 7 << QList<int>{7};
     QTest::newRow("across the high byte") << 255 << 257 << QList<int>{255, 256, 257};
     QTest::newRow("the last start number") << 65535 << 65535 << QList<int>{65535};
+    // Fields above a byte: only start numbers that fit in two bytes get rows.
+    QTest::newRow("til past the last start number") << 65534 << 70000 << QList<int>{65534, 65535};
+    QTest::newRow("til at the 32-bit limit") << 65535 << INT32_MAX << QList<int>{65535};
+    QTest::newRow("fra below 0") << -2 << 1 << QList<int>{0, 1};
 }
 
 void TestDecoder::classRanges() {
