@@ -3,8 +3,10 @@
 #include "upload/Errors.h"
 #include "upload/Protocol.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -25,7 +27,7 @@ int HexDigit(char c) {
 }
 
 // Digits in `base` up to `limit`; nothing on an empty text, a stray byte or overflow.
-std::optional<std::uint64_t> ReadDigits(const std::string &digits, int base, std::uint64_t limit) {
+std::optional<std::uint64_t> ReadDigits(std::string_view digits, int base, std::uint64_t limit) {
     if (digits.empty())
         return std::nullopt;
     std::uint64_t v = 0;
@@ -40,16 +42,17 @@ std::optional<std::uint64_t> ReadDigits(const std::string &digits, int base, std
     return v;
 }
 
-std::optional<int> ReadInteger(const std::string &s) {
+std::optional<int> ReadInteger(std::string_view s) {
     std::size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+'))
         negative = s[i++] == '-';
     int base = 10;
-    if (s.compare(i, 1, "$") == 0 || s.compare(i, 1, "x") == 0 || s.compare(i, 1, "X") == 0) {
+    const std::string_view body = s.substr(i);
+    if (body.starts_with('$') || body.starts_with('x') || body.starts_with('X')) {
         base = 16;
         i += 1;
-    } else if (s.compare(i, 2, "0x") == 0 || s.compare(i, 2, "0X") == 0) {
+    } else if (body.starts_with("0x") || body.starts_with("0X")) {
         base = 16;
         i += 2;
     }
@@ -63,46 +66,7 @@ std::optional<int> ReadInteger(const std::string &s) {
     return value;
 }
 
-} // namespace
-
-void strseparer(std::string &line, std::string &field) {
-    if (!line.empty() && line.front() == '"') {
-        line.erase(0, 1);
-        const auto close = line.find('"');
-        if (close == std::string::npos) {
-            field.clear();
-            return;
-        }
-        field = line.substr(0, close);
-        line.erase(0, close + 2 <= line.size() ? close + 2 : line.size());
-        return;
-    }
-    const auto comma = line.find(',');
-    if (comma == std::string::npos) {
-        field = line;
-        line.clear();
-        return;
-    }
-    field = line.substr(0, comma);
-    line.erase(0, comma + 1);
-}
-
-void IntToAscii(int value, std::string &result) {
-    const bool negative = value < 0;
-    const std::int64_t m = negative ? -static_cast<std::int64_t>(value) : value;
-    if (m > MaxEncodable)
-        throw EConvertError("Verdien " + std::to_string(value) +
-                            " er for stor for klokken (største tillatte verdi er 16777215)");
-    result.assign(1, static_cast<char>(m & 0xFF));
-    if (m >= 256)
-        result.insert(result.begin(), static_cast<char>((m >> 8) & 0xFF));
-    if (m >= 65536)
-        result.insert(result.begin(), static_cast<char>((m >> 16) & 0xFF));
-    if (negative)
-        result.insert(result.begin(), '-');
-}
-
-std::string Trim(const std::string &text) {
+std::string_view TrimView(std::string_view text) {
     std::size_t b = 0;
     std::size_t e = text.size();
     while (b < e && IsBlank(text[b]))
@@ -112,27 +76,122 @@ std::string Trim(const std::string &text) {
     return text.substr(b, e - b);
 }
 
-int StrToInt(const std::string &text) {
+// strseparer on a view: the field starting at `pos`, and `pos` moved past it and its
+// separator. The line is never copied, so a whole line costs its length.
+std::string_view CutField(std::string_view line, std::size_t &pos) {
+    if (pos < line.size() && line[pos] == '"') {
+        const std::size_t start = pos + 1;
+        const auto close = line.find('"', start);
+        if (close == std::string_view::npos) {
+            pos = start;
+            return {};
+        }
+        pos = std::min(close + 2, line.size());
+        return line.substr(start, close - start);
+    }
+    const auto comma = line.find(',', pos);
+    if (comma == std::string_view::npos) {
+        const std::string_view field = line.substr(pos);
+        pos = line.size();
+        return field;
+    }
+    const std::string_view field = line.substr(pos, comma - pos);
+    pos = comma + 1;
+    return field;
+}
+
+// Longer fields are cut in the message. A 32-bit value in any of its written forms, with a
+// sign and a prefix, is well under this, so every field meant as a number shows whole.
+constexpr std::size_t QuotedFieldMax = 40;
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+bool IsUtf8Continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t n;
+        if (c < 0x80)
+            n = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            n = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            n = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            n = 3;
+        else
+            return false;
+        if (text.size() - i <= n)
+            return false;
+        for (std::size_t k = 1; k <= n; ++k)
+            if (!IsUtf8Continuation(static_cast<unsigned char>(text[i + k])))
+                return false;
+        i += n + 1;
+    }
+    return true;
+}
+
+// The field as the message shows it: control bytes as \xNN, so a NUL neither ends the text
+// nor hides, and the message stays one line; a long field cut to its first bytes and "…".
+std::string QuotedField(std::string_view field) {
+    std::string_view kept = field;
+    bool cut = false;
+    if (kept.size() > QuotedFieldMax) {
+        std::size_t n = QuotedFieldMax;
+        // Cut on a character boundary, so a UTF-8 field is not shown as Latin-1.
+        for (int back = 0;
+             back < 3 && n > 0 && IsUtf8Continuation(static_cast<unsigned char>(kept[n])); ++back)
+            --n;
+        kept = kept.substr(0, n);
+        cut = true;
+    }
+    std::string out;
+    out.reserve(kept.size() + 8);
+    for (char ch : kept) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsControl(c)) {
+            static constexpr char Hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += Hex[c >> 4];
+            out += Hex[c & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    if (cut) {
+        // The window shows a message that is not UTF-8 as Latin-1, where "…" would not read.
+        out += IsValidUtf8(kept) ? "\xE2\x80\xA6" : "...";
+    }
+    return out;
+}
+
+int StrToIntView(std::string_view text) {
     const auto v = ReadInteger(text);
     if (!v)
-        throw EConvertError("'" + text + "' is not a valid integer value");
+        throw EConvertError("'" + QuotedField(text) + "' is not a valid integer value");
     return *v;
 }
 
-std::string lagpakke(bool record, std::string rest) {
+std::string Packet(bool record, std::string_view rest) {
     std::string packet;
     // The clock leaves the first value out of its sum; 64 bits keep long lines defined.
     std::int64_t sum = 0;
     bool firstSeen = false;
     if (record)
         packet += STX;
-    std::string field;
     std::string bytes;
+    std::size_t pos = 0;
     for (;;) {
-        strseparer(rest, field);
+        const std::string_view field = CutField(rest, pos);
         if (field.empty() || field.front() == '<')
             break;
-        const int v = StrToInt(Trim(field));
+        const int v = StrToIntView(TrimView(field));
         if (firstSeen)
             sum += v;
         if (sum == 256)
@@ -151,6 +210,41 @@ std::string lagpakke(bool record, std::string rest) {
     return packet;
 }
 
+} // namespace
+
+void strseparer(std::string &line, std::string &field) {
+    std::size_t pos = 0;
+    field = CutField(line, pos);
+    line.erase(0, pos);
+}
+
+void IntToAscii(int value, std::string &result) {
+    const bool negative = value < 0;
+    const std::int64_t m = negative ? -static_cast<std::int64_t>(value) : value;
+    if (m > MaxEncodable)
+        throw EConvertError("Verdien " + std::to_string(value) +
+                            " er for stor for klokken (største tillatte verdi er 16777215)");
+    result.assign(1, static_cast<char>(m & 0xFF));
+    if (m >= 256)
+        result.insert(result.begin(), static_cast<char>((m >> 8) & 0xFF));
+    if (m >= 65536)
+        result.insert(result.begin(), static_cast<char>((m >> 16) & 0xFF));
+    if (negative)
+        result.insert(result.begin(), '-');
+}
+
+std::string Trim(const std::string &text) {
+    return std::string(TrimView(text));
+}
+
+int StrToInt(const std::string &text) {
+    return StrToIntView(text);
+}
+
+std::string lagpakke(bool record, std::string rest) {
+    return Packet(record, rest);
+}
+
 TLineKind LineKindOf(const std::string &tag) {
     if (tag == "<classes>" || tag == "<names>" || tag == "</classes>" || tag == "</names>")
         return TLineKind::Section;
@@ -165,13 +259,13 @@ TWireLine WireLine(std::string line) {
     TWireLine wire;
     if (line.empty())
         return wire;
-    std::string tag;
-    strseparer(line, tag);
-    const TLineKind kind = LineKindOf(tag);
+    std::size_t pos = 0;
+    const std::string_view tag = CutField(line, pos);
+    const TLineKind kind = LineKindOf(std::string(tag));
     if (kind == TLineKind::Section)
         return wire;
     if (kind == TLineKind::Closing)
         IntToAscii(CAN, wire.Lead);
-    wire.Packet = lagpakke(kind == TLineKind::Record, line);
+    wire.Packet = Packet(kind == TLineKind::Record, std::string_view(line).substr(pos));
     return wire;
 }

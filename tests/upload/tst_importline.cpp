@@ -3,6 +3,7 @@
 
 #include <QtTest>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -29,6 +30,8 @@ private slots:
     void strseparer();
     void conversionError_data();
     void conversionError();
+    void quotedInMessage_data();
+    void quotedInMessage();
     void tooLargeForTheClock_data();
     void tooLargeForTheClock();
     void numberForms_data();
@@ -70,6 +73,11 @@ void TestImportLine::linesToBytes_data() {
         << QByteArray("<class>,0,200,56,-300") << QByteArray("0200C8382D012C030129");
     QTest::newRow("no reset past 256 with negatives")
         << QByteArray("<class>,0,200,57,-300") << QByteArray("0200C8392D012C030128");
+    QTest::newRow("quoted value, byte after quote dropped")
+        << QByteArray("<class>,\"5\"x7,8") << QByteArray("02050708 03EE");
+    QTest::newRow("unclosed quote ends data")
+        << QByteArray("<class>,5,\"7,8") << QByteArray("020503FD");
+    QTest::newRow("quoted tag") << QByteArray("\"<class>\",1,2") << QByteArray("02010203FB");
 }
 
 void TestImportLine::linesToBytes() {
@@ -150,6 +158,60 @@ void TestImportLine::conversionError() {
         QFAIL("no error raised");
     } catch (const EConvertError &e) {
         QCOMPARE(QString::fromStdString(e.what()), message);
+    }
+}
+
+// Bytes, not text: the message must carry no NUL and stay one line.
+void TestImportLine::quotedInMessage_data() {
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<QByteArray>("quoted");
+    const QByteArray forty(40, '7');
+    QTest::newRow("40 bytes shown whole") << forty << forty;
+    QTest::newRow("41 bytes cut to 40") << forty + "8" << forty + "\xE2\x80\xA6";
+    QTest::newRow("10 MB cut to 40")
+        << QByteArray(10'000'000, '9') << QByteArray(40, '9') + "\xE2\x80\xA6";
+    QTest::newRow("NUL") << QByteArray("12\0"
+                                       "3",
+                                       4)
+                         << QByteArray("12\\x003");
+    QTest::newRow("line breaks and tab")
+        << QByteArray("1\r\n2\t3") << QByteArray("1\\x0d\\x0a2\\x093");
+    QTest::newRow("DEL") << QByteArray("1\x7f") << QByteArray("1\\x7f");
+    QTest::newRow("control bytes past the cut are not shown") << forty + QByteArray("\0\0"
+                                                                                    "5",
+                                                                                    3)
+                                                              << forty + "\xE2\x80\xA6";
+    QTest::newRow("escaped bytes within the cut") << QByteArray(39, '1') + QByteArray("\0"
+                                                                                      "2",
+                                                                                      2)
+                                                  << QByteArray(39, '1') + "\\x00\xE2\x80\xA6";
+    // "ø" is two bytes; the cut does not split it.
+    QTest::newRow("UTF-8 not split")
+        << QByteArray(39, 'a') + "\xC3\xB8" + "b" << QByteArray(39, 'a') + "\xE2\x80\xA6";
+    // A Latin-1 field is shown as Latin-1, where "…" would not read.
+    QTest::newRow("Latin-1 cut with dots")
+        << "\xF8" + forty << "\xF8" + QByteArray(39, '7') + "...";
+    QTest::newRow("Latin-1 of ordinary length unchanged")
+        << QByteArray("\xF8\xE6") << QByteArray("\xF8\xE6");
+}
+
+void TestImportLine::quotedInMessage() {
+    QFETCH(QByteArray, field);
+    QFETCH(QByteArray, quoted);
+    const QByteArray expected = "'" + quoted + "' is not a valid integer value";
+    const std::string line = "<class>,1," + field.toStdString() + ",2";
+    try {
+        Wire(line);
+        QFAIL("no error raised");
+    } catch (const EConvertError &e) {
+        QCOMPARE(QByteArray(e.what()), expected);
+        QCOMPARE(std::strlen(e.what()), std::string(e.what()).size());
+    }
+    try {
+        StrToInt(field.toStdString());
+        QFAIL("no error raised");
+    } catch (const EConvertError &e) {
+        QCOMPARE(QByteArray(e.what()), expected);
     }
 }
 

@@ -6,6 +6,8 @@
 #include "upload/ImportLine.h"
 
 #include <QtTest>
+#include <cstdio>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -64,6 +66,9 @@ private slots:
     void unpluggedClockEndsWithAnError();
     void missingFile();
     void portThatCannotBeOpened();
+    void fileOrPortThatCannotBeUsed_data();
+    void fileOrPortThatCannotBeUsed();
+    void secondProgramOnThePortGetsBusy();
     void badNumberStopsBeforeThePacket();
     void errorShownAfterTheEnding_data();
     void errorShownAfterTheEnding();
@@ -364,6 +369,95 @@ void TestUpload::portThatCannotBeOpened() {
     QVERIFY(!Form->ImportFile.IsOpen());
 }
 
+void TestUpload::fileOrPortThatCannotBeUsed_data() {
+    QTest::addColumn<QString>("file"); // "import", "mode 000" or "folder"
+    QTest::addColumn<QString>("port"); // a path, or empty for the virtual clock
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("file that cannot be opened")
+        << "mode 000" << QString() << QStringList() << QStringList({"File access denied."});
+    QTest::newRow("file that is a folder")
+        << "folder" << QString() << QStringList({"Filen %1 finnes ikke"}) << QStringList();
+    QTest::newRow("port that is a folder")
+        << "import"
+        << "%1" << QStringList() << QStringList({"Unable to open com port (win error code: 21)"});
+    QTest::newRow("port /dev/null")
+        << "import"
+        << "/dev/null" << QStringList()
+        << QStringList({"Unable to open com port (win error code: 25)"});
+    QTest::newRow("port that is a regular file")
+        << "import"
+        << "%1/import.RZ7" << QStringList()
+        << QStringList({"Unable to open com port (win error code: 25)"});
+}
+
+void TestUpload::fileOrPortThatCannotBeUsed() {
+    QFETCH(QString, file);
+    QFETCH(QString, port);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, errors);
+    UseFile({"<class>,1,2", "</RZ7>"});
+    const QString importPath = Form->Edit2->text();
+    if (file == "mode 000") {
+        // Root opens a file whatever its mode, so the row would show nothing there.
+        if (geteuid() == 0)
+            QSKIP("root opens a file of mode 000");
+        QVERIFY(QFile::setPermissions(importPath, {}));
+    } else if (file == "folder") {
+        Form->Edit2->setText(Dir.path());
+    }
+    VirtualClock clock;
+    // Both file rows stop before the port is opened, so no ACK is sent for them.
+    if (port.isEmpty())
+        Upload(clock, false);
+    else {
+        Form->cbserieporter->setEditText((port.contains("%1") ? port.arg(Dir.path()) : port) +
+                                         " Serial port");
+        QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+    }
+    QFile::setPermissions(importPath, QFile::ReadOwner | QFile::WriteOwner);
+    for (QString &m : messages)
+        m = m.arg(Form->Edit2->text());
+    QCOMPARE(Dialogs->Messages, messages);
+    QCOMPARE(Dialogs->Errors, errors);
+    QVERIFY(!Form->ComPort1.Connected());
+    QVERIFY(!Form->ImportFile.IsOpen());
+    QVERIFY(clock.Packets().empty());
+}
+
+void TestUpload::secondProgramOnThePortGetsBusy() {
+    UseFile({"<class>,1,2", "</RZ7>"});
+    VirtualClock::Options options;
+    options.wakeAtCan = 0;
+    VirtualClock clock(options);
+    const QString portText = QString::fromStdString(clock.SlavePath()) + " Serial port";
+
+    // The first program holds the port in its wake-up until its input is closed.
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(QCoreApplication::applicationFilePath(),
+                {"--hold-port", Form->Edit2->text(), portText});
+    QVERIFY(first.waitForStarted());
+    QVERIFY(first.waitForReadyRead(10000));
+    QCOMPARE(first.readLine(), QByteArray("open\n"));
+
+    Form->cbserieporter->setEditText(portText);
+    QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+    QCOMPARE(Dialogs->Errors, QStringList({"Unable to open com port (win error code: 16)"}));
+    QVERIFY(!Form->ComPort1.Connected());
+
+    first.closeWriteChannel();
+    QVERIFY(first.waitForFinished(10000));
+    QCOMPARE(first.exitCode(), 0);
+
+    // Once the first has ended, the same click goes through.
+    Dialogs->Errors.clear();
+    Upload(clock);
+    QCOMPARE(Dialogs->Errors, QStringList());
+    QCOMPARE(clock.Packets().size(), std::size_t(2));
+    QCOMPARE(Form->lbjobb->text(), QString("Ferdig"));
+}
+
 void TestUpload::badNumberStopsBeforeThePacket() {
     UseFile({"<class>,1,2", "<class>,7,x", "<class>,3,4"});
     VirtualClock clock;
@@ -508,5 +602,49 @@ void TestUpload::windowDestroyedWithItsPortOpen() {
     Form = nullptr;
 }
 
-QTEST_MAIN(TestUpload)
+namespace {
+
+// The first of two programs on one port: starts "Send data" against a clock that never
+// answers the wake-up, says "open" once it holds the port, and closes its window when its
+// input ends.
+int HoldPort(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    TRecordingDialogs dialogs;
+    // No ports present, so the list keeps the text given.
+    TFakeSysfs sysfs;
+    TForm1 form;
+    form.Edit2->setText(QString::fromLocal8Bit(argv[2]));
+    form.cbserieporter->setEditText(QString::fromLocal8Bit(argv[3]));
+    form.show();
+    QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(form.AdvPanel5, Qt::LeftButton); });
+    QTimer opened;
+    QObject::connect(&opened, &QTimer::timeout, &form, [&] {
+        if (!form.ComPort1.Connected())
+            return;
+        opened.stop();
+        std::fputs("open\n", stdout);
+        std::fflush(stdout);
+    });
+    opened.start(10);
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &form, [&] {
+        char byte;
+        if (read(0, &byte, 1) <= 0) {
+            input.setEnabled(false);
+            form.close();
+        }
+    });
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    if (argc == 4 && qstrcmp(argv[1], "--hold-port") == 0)
+        return HoldPort(argc, argv);
+    QApplication app(argc, argv);
+    TestUpload test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_upload.moc"

@@ -1,0 +1,274 @@
+// A long upload through the real transfer against a clock that misbehaves at random (the
+// same every run): 5 % NAK, answers late by up to 50 ms, stray bytes around its answers and
+// now and then a second ACK. Checks from the clock's record that every line was accepted in
+// order and once, and that the transfer claims success only then. A second run unplugs the
+// clock at a random line. Usage: bench_soak [--lines N] [--seed S]
+#include "serial/CPort.h"
+#include "serial/CPortStored.h"
+#include "tools/VirtualClock.h"
+#include "upload/Transfer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sys/resource.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long VmRssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+        status.ignore(1 << 20, '\n');
+    }
+    return -1;
+}
+
+// True while some descriptor of this process leads to `path`.
+bool HoldsPath(const std::string &path) {
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code linkError;
+        if (std::filesystem::read_symlink(entry.path(), linkError) == path)
+            return true;
+    }
+    return false;
+}
+
+class THost : public TUploadHost {
+public:
+    void ShowStatus(const std::string &text) override { LastStatus = text; }
+    void ShowMessage(const std::string &text) override { Messages.push_back(text); }
+    void SetWakeTimer(bool enabled) override {
+        if (enabled)
+            WakeTimer.start();
+        else
+            WakeTimer.stop();
+    }
+    bool LeaveRequested() const override { return false; }
+    std::string LastStatus;
+    std::vector<std::string> Messages;
+    QTimer WakeTimer;
+};
+
+// The misbehaving clock's answers, and the time they make the transfer wait at least.
+struct TFaultyAnswers {
+    explicit TFaultyAnswers(unsigned seed) : Random(seed) {}
+    VirtualClock::Reply operator()(const VirtualClock::Packet &p) {
+        std::lock_guard lock(Mutex);
+        VirtualClock::Reply reply;
+        const bool nak = p.attempt < 3 && Random() % 100 < 5;
+        reply.delay = std::chrono::milliseconds(Random() % 51);
+        // Stray bytes are none of the protocol's answers.
+        auto stray = [this] {
+            static constexpr char Bytes[] = {0x00, 0x41, 0x7F, char(0xFF), 0x0D, 0x0A, 0x03};
+            std::string s;
+            for (unsigned n = Random() % 4; n > 0; --n)
+                s += Bytes[Random() % sizeof Bytes];
+            return s;
+        };
+        reply.bytes = (Random() % 5 == 0 ? stray() : "") +
+                      std::string(1, nak ? VirtualClock::NAK : VirtualClock::ACK);
+        if (!nak && Random() % 20 == 0) {
+            reply.bytes += std::string(1, VirtualClock::ACK);
+            ++SecondAcks;
+        }
+        if (Random() % 5 == 0)
+            reply.bytes += stray();
+        // The pause after a copy and the clock's delay run at the same time.
+        Floor += std::max(reply.delay, std::chrono::milliseconds(PacketPauseMs));
+        Naks += nak;
+        return reply;
+    }
+    std::mutex Mutex;
+    std::mt19937 Random;
+    std::chrono::milliseconds Floor{0};
+    int Naks = 0;
+    int SecondAcks = 0;
+};
+
+QString WriteImportFile(const QTemporaryDir &dir, int lines) {
+    const QString path = dir.filePath("soak.RZ7");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("<?xml?>\r\n<RZ7>\r\n\r\n\r\n");
+    for (int i = 0; i < lines - 1; ++i)
+        file.write(QString("<name>,%1,%2,%3,%4\r\n")
+                       .arg(i % 256)
+                       .arg(i / 256 % 256)
+                       .arg(65 + i % 26)
+                       .arg(i % 7)
+                       .toLatin1());
+    file.write("</RZ7>\r\n");
+    return path;
+}
+
+// Every line taken once, in order: the clock's record of first sendings and re-sends,
+// each re-send right after a refused copy of the same line.
+bool AcceptedInOrder(const std::vector<VirtualClock::Packet> &packets, int lines,
+                     std::string &why) {
+    int expected = 0;
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        const auto &p = packets[i];
+        if (!p.checksumOk) {
+            why = "bad checksum at copy " + std::to_string(i);
+            return false;
+        }
+        if (p.attempt == 0) {
+            if (p.index != expected) {
+                why = "line " + std::to_string(p.index) + " where " + std::to_string(expected) +
+                      " was due";
+                return false;
+            }
+            ++expected;
+        } else if (p.index != expected - 1) {
+            why = "re-send of line " + std::to_string(p.index) + " out of turn";
+            return false;
+        }
+    }
+    if (expected != lines) {
+        why = std::to_string(expected) + " of " + std::to_string(lines) + " lines sent";
+        return false;
+    }
+    return true;
+}
+
+struct TRig {
+    explicit TRig(VirtualClock::Options options)
+        : Clock(std::move(options)), Transfer(Port, Flags, File, Host) {
+        SetStoredSettings(Port);
+        Port.OnRxChar = [this](QObject *, int count) { ReadAnswer(Port, count, Flags); };
+        Host.WakeTimer.setInterval(1000);
+        QObject::connect(&Host.WakeTimer, &QTimer::timeout, [this] { Transfer.WakeTick(); });
+        Transfer.AckTimeout = 2s;
+    }
+    // The error raised, or "".
+    std::string Run(const QString &path) {
+        QTimer::singleShot(20, [this] { Clock.Send(std::string(1, VirtualClock::ACK)); });
+        try {
+            Transfer.Run(path.toStdString(), Clock.SlavePath());
+        } catch (const std::exception &e) {
+            return e.what();
+        }
+        return {};
+    }
+    VirtualClock Clock;
+    TComPort Port;
+    TUploadFlags Flags;
+    TImportFile File;
+    THost Host;
+    TUploadTransfer Transfer;
+};
+
+VirtualClock::Options Options(const std::shared_ptr<TFaultyAnswers> &answers) {
+    VirtualClock::Options options;
+    options.wakeAtCan = 0;
+    options.quietGap = 5ms;
+    options.responder = [answers](const VirtualClock::Packet &p) { return (*answers)(p); };
+    return options;
+}
+
+bool Soak(const QTemporaryDir &dir, int lines, unsigned seed) {
+    const QString path = WriteImportFile(dir, lines);
+    auto answers = std::make_shared<TFaultyAnswers>(seed);
+    TRig rig(Options(answers));
+    const long rssStart = VmRssKiB();
+    const double cpuStart = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    const std::string error = rig.Run(path);
+    const double seconds = wall.elapsed() / 1000.0;
+    const double cpu = CpuSeconds() - cpuStart;
+    const long rssEnd = VmRssKiB();
+
+    const auto packets = rig.Clock.Packets();
+    std::string why;
+    const bool inOrder = AcceptedInOrder(packets, lines, why);
+    const bool claimed =
+        error.empty() && rig.Host.Messages.empty() && rig.Host.LastStatus == "Ferdig";
+    const double floor = std::chrono::duration<double>(answers->Floor).count();
+    std::printf("soak: %d lines, %zu copies (%d NAK, %d second ACKs), seed %u\n", lines,
+                packets.size(), answers->Naks, answers->SecondAcks, seed);
+    std::printf("  wall %.1f s, floor %.1f s (pauses and scripted delays), over the floor "
+                "%.1f s = %.1f ms a copy\n",
+                seconds, floor, seconds - floor, (seconds - floor) * 1000.0 / packets.size());
+    std::printf("  CPU %.2f s (%.1f %% of the wall)\n", cpu, cpu * 100.0 / seconds);
+    std::printf("  VmRSS %ld KiB at start, %ld KiB at end (%+ld KiB)\n", rssStart, rssEnd,
+                rssEnd - rssStart);
+    std::printf("  clock's record: %s; transfer: %s\n",
+                inOrder ? "every line once, in order" : why.c_str(),
+                error.empty() ? "success" : error.c_str());
+    const bool ok = inOrder && claimed;
+    std::printf("  %s\n", ok ? "OK" : "FAULT: success claimed without the clock's record");
+    return ok;
+}
+
+bool Unplugged(const QTemporaryDir &dir, int lines, unsigned seed) {
+    const QString path = WriteImportFile(dir, lines);
+    auto answers = std::make_shared<TFaultyAnswers>(seed + 1);
+    TRig rig(Options(answers));
+    const int atCopy = int(std::mt19937(seed)() % unsigned(lines));
+    std::atomic<bool> pulled = false;
+    std::thread puller([&] {
+        rig.Clock.WaitFor([&] { return int(rig.Clock.Packets().size()) > atCopy; }, 600s);
+        rig.Clock.Unplug();
+        pulled = true;
+    });
+    const double cpuStart = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    const std::string error = rig.Run(path);
+    const double seconds = wall.elapsed() / 1000.0;
+    const double cpu = CpuSeconds() - cpuStart;
+    puller.join();
+    const bool released = !rig.Port.Connected() && !HoldsPath(rig.Clock.SlavePath());
+    std::printf("unplugged after copy %d (%d lines): %s after %.1f s, CPU %.2f s (%.1f %%), "
+                "status \"%s\", port %s\n",
+                atCopy, lines, error.empty() ? "no error" : ("error \"" + error + "\"").c_str(),
+                seconds, cpu, cpu * 100.0 / seconds, rig.Host.LastStatus.c_str(),
+                released ? "released" : "still held");
+    const bool ok = pulled && !error.empty() && released && rig.Host.LastStatus == "Ferdig";
+    std::printf("  %s\n", ok ? "OK" : "FAULT");
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    int lines = 10000;
+    unsigned seed = 11;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (qstrcmp(argv[i], "--lines") == 0)
+            lines = std::max(2, std::atoi(argv[i + 1]));
+        else if (qstrcmp(argv[i], "--seed") == 0)
+            seed = unsigned(std::atoi(argv[i + 1]));
+    }
+    QTemporaryDir dir;
+    const bool soak = Soak(dir, lines, seed);
+    const bool unplugged = Unplugged(dir, std::min(lines, 200), seed);
+    return soak && unplugged ? 0 : 1;
+}
