@@ -3,9 +3,8 @@
 #include "FuzzSupport.h"
 #include "fetch/Capture.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstdint>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -3,6 +3,7 @@
 // now and then a second ACK. Checks from the clock's record that every line was accepted in
 // order and once, and that the transfer claims success only then. A second run unplugs the
 // clock at a random line. Usage: bench_soak [--lines N] [--seed S]
+#include "IdleCpu.h"
 #include "serial/CPort.h"
 #include "serial/CPortStored.h"
 #include "tools/VirtualClock.h"
@@ -19,19 +20,11 @@
 #include <fstream>
 #include <mutex>
 #include <random>
-#include <sys/resource.h>
 #include <thread>
 
 using namespace std::chrono_literals;
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 long VmRssKiB() {
     std::ifstream status("/proc/self/status");
@@ -58,6 +51,8 @@ bool HoldsPath(const std::string &path) {
     return false;
 }
 
+// Keeps only the last status: a recorded list would grow with the run and hide whether
+// the transfer's own memory stays flat.
 class THost : public TUploadHost {
 public:
     void ShowStatus(const std::string &text) override { LastStatus = text; }

@@ -1,5 +1,6 @@
 // Upload figures against the protocol's floor: a 500-line upload to the virtual
 // clock answering at once, and the cost of a wake-up nobody answers.
+#include "IdleCpu.h"
 #include "app/Dialogs.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
@@ -10,16 +11,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 class TQuietDialogs : public TDialogs {
 public:

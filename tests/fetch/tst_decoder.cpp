@@ -1,3 +1,4 @@
+#include "TableRows.h"
 #include "fetch/Decoder.h"
 #include "upload/Errors.h"
 
@@ -6,24 +7,12 @@
 
 namespace {
 
+// Nulls show as -.
 QString Shown(const TFieldValue &value) {
-    if (const auto *number = std::get_if<int32_t>(&value))
-        return QString::number(*number);
-    if (const auto *text = std::get_if<std::string>(&value))
-        return QString::fromLatin1(text->data(), qsizetype(text->size()));
-    return "-";
+    return ::Shown(value, "-");
 }
-
-// Stored rows, cells joined by "|", nulls as "-".
 QStringList Rows(const TMemTable &table) {
-    QStringList rows;
-    for (int r = 0; r < table.RowCount(); ++r) {
-        QStringList cells;
-        for (int f = 0; f < int(table.Fields().size()); ++f)
-            cells << Shown(table.Cell(r, f));
-        rows << cells.join('|');
-    }
-    return rows;
+    return ::Rows(table, "-");
 }
 
 QString ClassLine(int fra, int til, int h, int m, int s, int im, int is) {

@@ -1,3 +1,4 @@
+#include "TableRows.h"
 #include "fetch/MemTable.h"
 #include "fetch/MemTableModel.h"
 #include "fetch/ResultTables.h"
@@ -7,25 +8,12 @@
 
 namespace {
 
-// What a cell holds, as the tests write it: "" for null, digits for an integer, text.
+// Nulls show as <null>.
 QString Shown(const TFieldValue &value) {
-    if (const auto *number = std::get_if<int32_t>(&value))
-        return QString::number(*number);
-    if (const auto *text = std::get_if<std::string>(&value))
-        return QString::fromLatin1(text->data(), qsizetype(text->size()));
-    return "<null>";
+    return ::Shown(value, "<null>");
 }
-
-// Every stored row, cells joined by "|".
 QStringList Rows(const TMemTable &table) {
-    QStringList rows;
-    for (int r = 0; r < table.RowCount(); ++r) {
-        QStringList cells;
-        for (int f = 0; f < int(table.Fields().size()); ++f)
-            cells << Shown(table.Cell(r, f));
-        rows << cells.join('|');
-    }
-    return rows;
+    return ::Rows(table, "<null>");
 }
 
 // An open start-number table holding the given start numbers, named by position.
