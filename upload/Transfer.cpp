@@ -93,10 +93,21 @@ void TUploadTransfer::SendLines() {
         ++counter;
         if (!Port.Connected())
             break;
+        TakeWaitingAnswers();
         Flags.PacketAcknowledged = false;
         Flags.Rejected = false;
         Flags.ResendCount = 0;
         SendLine(File.ReadLine(), HeaderLines + counter);
+    }
+}
+
+// Bytes already waiting answer the line before; read now, they cannot pass for the next
+// line's answer. A CAN among them still stops the loop after that line. A port that has
+// gone is left to the next write, whose error is the one shown.
+void TUploadTransfer::TakeWaitingAnswers() {
+    try {
+        ReadAnswer(Port, Port.InputQueueCount(), Flags);
+    } catch (const EComPort &) {
     }
 }
 

@@ -69,6 +69,7 @@ private:
     void Transfer(const std::string &portText);
     void WakeUp();
     void SendLines();
+    void TakeWaitingAnswers();
     void SendLine(std::string line, int lineNumber);
     void AwaitAcknowledgement(const std::string &packet, int lineNumber);
     void Pause();

@@ -8,6 +8,7 @@
 
 #include <QtTest>
 #include <random>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -16,7 +17,11 @@ namespace {
 // Stands in for the window: records what it would show and runs the wake-up timer.
 class TRecordingHost : public TUploadHost {
 public:
-    void ShowStatus(const std::string &text) override { Statuses << QString::fromStdString(text); }
+    void ShowStatus(const std::string &text) override {
+        Statuses << QString::fromStdString(text);
+        if (OnStatus)
+            OnStatus(Statuses.last());
+    }
     void ShowMessage(const std::string &text) override { Messages << QString::fromStdString(text); }
     void SetWakeTimer(bool enabled) override {
         if (enabled)
@@ -29,6 +34,7 @@ public:
     QStringList Statuses;
     QStringList Messages;
     QTimer WakeTimer;
+    std::function<void(const QString &)> OnStatus;
 };
 
 // One transfer against one virtual clock.
@@ -121,6 +127,8 @@ private slots:
     void resendAnswersOneNak();
     void scatteredNaksOverALongFile_data();
     void scatteredNaksOverALongFile();
+    void staleAnswerIsNotTheNextLinesAnswer_data();
+    void staleAnswerIsNotTheNextLinesAnswer();
 };
 
 void TestTransfer::portNameFromList_data() {
@@ -210,6 +218,33 @@ void TestTransfer::scatteredNaksOverALongFile() {
     QCOMPARE(packets.back().index, Records);
     QVERIFY(packets.back().closing);
     CheckCopiesAwaitTheirAnswers(rig.Clock);
+    QVERIFY(!rig.Port.Connected());
+}
+
+void TestTransfer::staleAnswerIsNotTheNextLinesAnswer_data() {
+    scatteredNaksOverALongFile_data();
+}
+
+// A late second ACK to the first line waits unread while the second line goes out; the clock
+// never answers the second line, so the upload must fail rather than count the stale ACK.
+void TestTransfer::staleAnswerIsNotTheNextLinesAnswer() {
+    QFETCH(bool, paced);
+    VirtualClock::Options options = ClockOptions(paced);
+    options.script.silentFrom = 1;
+    TTransferRig rig(options);
+    bool waiting = false;
+    rig.Host.OnStatus = [&](const QString &status) {
+        if (status != "Antall: 1")
+            return;
+        rig.Clock.Send(std::string(1, VirtualClock::ACK));
+        // No event loop here: the byte must still be unread when the next copy goes out.
+        QDeadlineTimer deadline(2s);
+        while (!(waiting = rig.Port.InputQueueCount() > 0) && !deadline.hasExpired())
+            std::this_thread::sleep_for(1ms);
+    };
+    QCOMPARE(rig.Run({LongRecord(0), "</RZ7>"}), QString("Klokken svarte ikke på linje 6"));
+    QVERIFY(waiting);
+    QCOMPARE(int(rig.Clock.Packets().size()), 2);
     QVERIFY(!rig.Port.Connected());
 }
 
