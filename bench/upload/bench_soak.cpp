@@ -2,7 +2,8 @@
 // same every run): 5 % NAK, answers late by up to 50 ms, stray bytes around its answers and
 // now and then a second ACK. Checks from the clock's record that every line was accepted in
 // order and once, and that the transfer claims success only then. A second run unplugs the
-// clock at a random line. Usage: bench_soak [--lines N] [--seed S]
+// clock at a random line. Each clock runs in a child process, so this process's memory is
+// the transfer's alone. Usage: bench_soak [--lines N] [--seed S]
 #include "IdleCpu.h"
 #include "serial/CPort.h"
 #include "serial/CPortStored.h"
@@ -14,13 +15,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -151,9 +154,69 @@ bool AcceptedInOrder(const std::vector<VirtualClock::Packet> &packets, int lines
     return true;
 }
 
+// A virtual clock in a child process, forked before this process has threads. It sends
+// its line's path, then waits for a byte from us and sends back what its record shows.
+class TClockProcess {
+public:
+    // `during` runs in the child beside the upload; `report` once the upload has ended.
+    TClockProcess(VirtualClock::Options options, const std::function<void(VirtualClock &)> &during,
+                  const std::function<std::string(VirtualClock &)> &report) {
+        int down[2], up[2];
+        if (pipe(down) != 0 || pipe(up) != 0)
+            std::abort();
+        Pid = fork();
+        if (Pid == 0) {
+            close(down[1]);
+            close(up[0]);
+            VirtualClock clock(std::move(options));
+            WriteLine(up[1], clock.SlavePath());
+            std::thread beside([&] { during(clock); });
+            char go;
+            (void)!read(down[0], &go, 1);
+            beside.join();
+            WriteLine(up[1], report(clock));
+            _exit(0);
+        }
+        close(down[0]);
+        close(up[1]);
+        ToChild = down[1];
+        FromChild = fdopen(up[0], "r");
+        SlavePath = ReadLine();
+    }
+    ~TClockProcess() {
+        close(ToChild);
+        fclose(FromChild);
+        waitpid(Pid, nullptr, 0);
+    }
+    // The child's report once the upload has ended.
+    std::string Report() {
+        (void)!write(ToChild, "x", 1);
+        return ReadLine();
+    }
+    std::string SlavePath;
+
+private:
+    static void WriteLine(int fd, const std::string &text) {
+        const std::string line = text + "\n";
+        (void)!write(fd, line.data(), line.size());
+    }
+    std::string ReadLine() {
+        char buffer[4096] = {};
+        if (!fgets(buffer, sizeof buffer, FromChild))
+            return {};
+        std::string line = buffer;
+        if (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        return line;
+    }
+    pid_t Pid = -1;
+    int ToChild = -1;
+    FILE *FromChild = nullptr;
+};
+
 struct TRig {
-    explicit TRig(VirtualClock::Options options)
-        : Clock(std::move(options)), Transfer(Port, Flags, File, Host) {
+    explicit TRig(std::string slavePath)
+        : SlavePath(std::move(slavePath)), Transfer(Port, Flags, File, Host) {
         SetStoredSettings(Port);
         Port.OnRxChar = [this](QObject *, int count) { ReadAnswer(Port, count, Flags); };
         Host.WakeTimer.setInterval(1000);
@@ -162,15 +225,14 @@ struct TRig {
     }
     // The error raised, or "".
     std::string Run(const QString &path) {
-        QTimer::singleShot(20, [this] { Clock.Send(std::string(1, VirtualClock::ACK)); });
         try {
-            Transfer.Run(path.toStdString(), Clock.SlavePath());
+            Transfer.Run(path.toStdString(), SlavePath);
         } catch (const std::exception &e) {
             return e.what();
         }
         return {};
     }
-    VirtualClock Clock;
+    std::string SlavePath;
     TComPort Port;
     TUploadFlags Flags;
     TImportFile File;
@@ -180,16 +242,30 @@ struct TRig {
 
 VirtualClock::Options Options(const std::shared_ptr<TFaultyAnswers> &answers) {
     VirtualClock::Options options;
-    options.wakeAtCan = 0;
     options.quietGap = 5ms;
     options.responder = [answers](const VirtualClock::Packet &p) { return (*answers)(p); };
     return options;
 }
 
-bool Soak(const QTemporaryDir &dir, int lines, unsigned seed) {
-    const QString path = WriteImportFile(dir, lines);
+// The soak's clock, forked before the upload: its report is "in-order copies NAKs
+// second-ACKs floor-ms why".
+std::unique_ptr<TClockProcess> SoakClock(int lines, unsigned seed) {
     auto answers = std::make_shared<TFaultyAnswers>(seed);
-    TRig rig(Options(answers));
+    return std::make_unique<TClockProcess>(
+        Options(answers), [](VirtualClock &) {},
+        [answers, lines](VirtualClock &clock) {
+            const auto packets = clock.Packets();
+            std::string why = "every line once, in order";
+            const bool inOrder = AcceptedInOrder(packets, lines, why);
+            return std::to_string(inOrder) + " " + std::to_string(packets.size()) + " " +
+                   std::to_string(answers->Naks) + " " + std::to_string(answers->SecondAcks) + " " +
+                   std::to_string(answers->Floor.count()) + " " + why;
+        });
+}
+
+bool Soak(TClockProcess &clock, const QTemporaryDir &dir, int lines, unsigned seed) {
+    const QString path = WriteImportFile(dir, lines);
+    TRig rig(clock.SlavePath);
     const long rssStart = VmRssKiB();
     const double cpuStart = CpuSeconds();
     QElapsedTimer wall;
@@ -199,47 +275,53 @@ bool Soak(const QTemporaryDir &dir, int lines, unsigned seed) {
     const double cpu = CpuSeconds() - cpuStart;
     const long rssEnd = VmRssKiB();
 
-    const auto packets = rig.Clock.Packets();
-    std::string why;
-    const bool inOrder = AcceptedInOrder(packets, lines, why);
+    int inOrder = 0, copies = 0, naks = 0, secondAcks = 0, whyAt = 0;
+    long long floorMs = 0;
+    const std::string report = clock.Report();
+    std::sscanf(report.c_str(), "%d %d %d %d %lld %n", &inOrder, &copies, &naks, &secondAcks,
+                &floorMs, &whyAt);
     const bool claimed =
         error.empty() && rig.Host.Messages.empty() && rig.Host.LastStatus == "Ferdig";
-    const double floor = std::chrono::duration<double>(answers->Floor).count();
-    std::printf("soak: %d lines, %zu copies (%d NAK, %d second ACKs), seed %u\n", lines,
-                packets.size(), answers->Naks, answers->SecondAcks, seed);
+    const double floor = double(floorMs) / 1000.0;
+    std::printf("soak: %d lines, %d copies (%d NAK, %d second ACKs), seed %u\n", lines, copies,
+                naks, secondAcks, seed);
     std::printf("  wall %.1f s, floor %.1f s (pauses and scripted delays), over the floor "
                 "%.1f s = %.1f ms a copy\n",
-                seconds, floor, seconds - floor, (seconds - floor) * 1000.0 / packets.size());
+                seconds, floor, seconds - floor, (seconds - floor) * 1000.0 / std::max(copies, 1));
     std::printf("  CPU %.2f s (%.1f %% of the wall)\n", cpu, cpu * 100.0 / seconds);
-    std::printf("  VmRSS %ld KiB at start, %ld KiB at end (%+ld KiB)\n", rssStart, rssEnd,
-                rssEnd - rssStart);
-    std::printf("  clock's record: %s; transfer: %s\n",
-                inOrder ? "every line once, in order" : why.c_str(),
+    std::printf("  VmRSS of the uploading process %ld KiB at start, %ld KiB at end (%+ld KiB)\n",
+                rssStart, rssEnd, rssEnd - rssStart);
+    std::printf("  clock's record: %s; transfer: %s\n", report.c_str() + whyAt,
                 error.empty() ? "success" : error.c_str());
-    const bool ok = inOrder && claimed;
+    const bool ok = inOrder == 1 && claimed;
     std::printf("  %s\n", ok ? "OK" : "FAULT: success claimed without the clock's record");
     return ok;
 }
 
-bool Unplugged(const QTemporaryDir &dir, int lines, unsigned seed) {
+// The unplugged run's clock: it pulls its line after a random copy; its report is
+// "pulled".
+std::unique_ptr<TClockProcess> UnpluggedClock(int lines, unsigned seed, int &atCopy) {
+    atCopy = int(std::mt19937(seed)() % unsigned(lines));
+    return std::make_unique<TClockProcess>(
+        Options(std::make_shared<TFaultyAnswers>(seed + 1)),
+        [atCopy](VirtualClock &clock) {
+            clock.WaitFor([&] { return int(clock.Packets().size()) > atCopy; }, 600s);
+            clock.Unplug();
+        },
+        [](VirtualClock &) { return std::string("pulled"); });
+}
+
+bool Unplugged(TClockProcess &clock, const QTemporaryDir &dir, int lines, int atCopy) {
     const QString path = WriteImportFile(dir, lines);
-    auto answers = std::make_shared<TFaultyAnswers>(seed + 1);
-    TRig rig(Options(answers));
-    const int atCopy = int(std::mt19937(seed)() % unsigned(lines));
-    std::atomic<bool> pulled = false;
-    std::thread puller([&] {
-        rig.Clock.WaitFor([&] { return int(rig.Clock.Packets().size()) > atCopy; }, 600s);
-        rig.Clock.Unplug();
-        pulled = true;
-    });
+    TRig rig(clock.SlavePath);
     const double cpuStart = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
     const std::string error = rig.Run(path);
     const double seconds = wall.elapsed() / 1000.0;
     const double cpu = CpuSeconds() - cpuStart;
-    puller.join();
-    const bool released = !rig.Port.Connected() && !HoldsPath(rig.Clock.SlavePath());
+    const bool pulled = clock.Report() == "pulled";
+    const bool released = !rig.Port.Connected() && !HoldsPath(rig.SlavePath);
     std::printf("unplugged after copy %d (%d lines): %s after %.1f s, CPU %.2f s (%.1f %%), "
                 "status \"%s\", port %s\n",
                 atCopy, lines, error.empty() ? "no error" : ("error \"" + error + "\"").c_str(),
@@ -253,17 +335,22 @@ bool Unplugged(const QTemporaryDir &dir, int lines, unsigned seed) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
     int lines = 10000;
     unsigned seed = 11;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (qstrcmp(argv[i], "--lines") == 0)
+        if (std::strcmp(argv[i], "--lines") == 0)
             lines = std::max(2, std::atoi(argv[i + 1]));
-        else if (qstrcmp(argv[i], "--seed") == 0)
+        else if (std::strcmp(argv[i], "--seed") == 0)
             seed = unsigned(std::atoi(argv[i + 1]));
     }
+    // Both clocks are forked before Qt starts threads of its own.
+    const int unpluggedLines = std::min(lines, 200);
+    int atCopy = 0;
+    auto soakClock = SoakClock(lines, seed);
+    auto unpluggedClock = UnpluggedClock(unpluggedLines, seed, atCopy);
+    QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    const bool soak = Soak(dir, lines, seed);
-    const bool unplugged = Unplugged(dir, std::min(lines, 200), seed);
+    const bool soak = Soak(*soakClock, dir, lines, seed);
+    const bool unplugged = Unplugged(*unpluggedClock, dir, unpluggedLines, atCopy);
     return soak && unplugged ? 0 : 1;
 }
