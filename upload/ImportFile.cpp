@@ -45,3 +45,12 @@ std::string TImportFile::ReadLine() {
         line.pop_back();
     return line;
 }
+
+bool ReadImportHead(TImportFile &file) {
+    file.ReadLine();
+    if (file.ReadLine() != "<RZ7>")
+        return false;
+    file.ReadLine();
+    file.ReadLine();
+    return true;
+}

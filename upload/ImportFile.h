@@ -22,3 +22,7 @@ public:
 private:
     std::FILE *File = nullptr;
 };
+
+// Reads the four lines before the first line to send: a declaration, the root tag and two
+// more. False when the second is not the root tag "<RZ7>".
+bool ReadImportHead(TImportFile &file);

@@ -4,12 +4,11 @@
 #include "upload/ImportLine.h"
 #include "upload/Protocol.h"
 #include "upload/Waits.h"
+#include "upload/WireTrace.h"
 
 #include <filesystem>
 
 namespace {
-
-constexpr int HeaderLines = 4;
 
 // Ends the transfer through its ending without an error box.
 struct EndOfTransfer {};
@@ -29,9 +28,11 @@ void TakeAnswer(const std::string &bytes, TUploadFlags &flags) {
     }
 }
 
-void ReadAnswer(TCustomComPort &port, int count, TUploadFlags &flags) {
+void ReadAnswer(TCustomComPort &port, int count, TUploadFlags &flags, TWireTrace *trace) {
     std::string bytes;
     port.ReadString(bytes, count);
+    if (trace)
+        trace->Received(bytes);
     TakeAnswer(bytes, flags);
 }
 
@@ -40,9 +41,10 @@ TUploadTransfer::TUploadTransfer(TCustomComPort &port, TUploadFlags &flags, TImp
     : Port(port), Flags(flags), File(file), Host(host) {}
 
 void TUploadTransfer::Run(const std::string &fileName, const std::string &portText) {
+    Progress = {};
     std::error_code ec;
     if (!std::filesystem::is_regular_file(fileName, ec)) {
-        Host.ShowMessage("Filen " + fileName + " finnes ikke");
+        Host.ShowMessage(NoSuchFile(fileName));
         return;
     }
     try {
@@ -62,13 +64,10 @@ void TUploadTransfer::Transfer(const std::string &portText) {
     Port.SetPort(PortNameFromList(portText));
     Port.Open();
     WakeUp();
-    File.ReadLine();
-    if (File.ReadLine() != "<RZ7>") {
-        Host.ShowMessage("Ikke gyldig importfil");
+    if (!ReadImportHead(File)) {
+        Host.ShowMessage(NotAnImportFile);
         return;
     }
-    File.ReadLine();
-    File.ReadLine();
     SendLines();
 }
 
@@ -88,17 +87,20 @@ void TUploadTransfer::SendLines() {
     int counter = 0;
     while (!File.Eof()) {
         if (Flags.Cancelled)
-            break;
+            return;
+        Progress.Lines = counter;
         Host.ShowStatus("Antall: " + std::to_string(counter));
         ++counter;
         if (!Port.Connected())
-            break;
+            return;
         TakeWaitingAnswers();
         Flags.PacketAcknowledged = false;
         Flags.Rejected = false;
         Flags.ResendCount = 0;
         SendLine(File.ReadLine(), HeaderLines + counter);
     }
+    Progress.Lines = counter;
+    Progress.Complete = Progress.Acknowledged == Progress.Packets;
 }
 
 // Bytes already waiting answer the line before; read now, they cannot pass for the next
@@ -106,7 +108,7 @@ void TUploadTransfer::SendLines() {
 // gone is left to the next write, whose error is the one shown.
 void TUploadTransfer::TakeWaitingAnswers() {
     try {
-        ReadAnswer(Port, Port.InputQueueCount(), Flags);
+        ReadAnswer(Port, Port.InputQueueCount(), Flags, Trace);
     } catch (const EComPort &) {
     }
 }
@@ -118,8 +120,10 @@ void TUploadTransfer::SendLine(std::string line, int lineNumber) {
     if (!wire.Lead.empty())
         Port.WriteString(wire.Lead);
     Port.WriteString(wire.Packet);
+    ++Progress.Packets;
     Pause();
     AwaitAcknowledgement(wire.Packet, lineNumber);
+    Progress.Acknowledged += Flags.PacketAcknowledged;
 }
 
 void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNumber) {
@@ -138,6 +142,7 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
             Flags.Rejected = false;
             Port.WriteString(packet);
             ++Flags.ResendCount;
+            ++Progress.Resends;
             Pause();
             deadline = QDeadlineTimer(AckTimeout, Qt::PreciseTimer);
             continue;

@@ -7,6 +7,7 @@
 #include <string>
 
 class TCustomComPort;
+class TWireTrace;
 
 // Handshake flags the port's received-data handler sets and the transfer's waits read.
 struct TUploadFlags {
@@ -39,6 +40,13 @@ public:
 inline constexpr std::chrono::milliseconds DefaultAckTimeout{10000};
 inline constexpr int MaxResends = 5;
 inline constexpr unsigned PacketPauseMs = 55;
+// The lines before the first line to send; a line's number in messages counts them.
+inline constexpr int HeaderLines = 4;
+
+inline constexpr const char *NotAnImportFile = "Ikke gyldig importfil";
+inline std::string NoSuchFile(const std::string &fileName) {
+    return "Filen " + fileName + " finnes ikke";
+}
 
 // The port name in a port list text: leading blanks and control bytes
 // skipped, up to the next such byte.
@@ -46,8 +54,18 @@ std::string PortNameFromList(const std::string &text);
 
 // The handshake bytes the clock sent: ACK, NAK and CAN set their flags.
 void TakeAnswer(const std::string &bytes, TUploadFlags &flags);
-// The port's received-data handler: reads the count bytes waiting and takes them.
-void ReadAnswer(TCustomComPort &port, int count, TUploadFlags &flags);
+// The port's received-data handler: reads the count bytes waiting and takes them, and
+// traces them when a trace is given.
+void ReadAnswer(TCustomComPort &port, int count, TUploadFlags &flags, TWireTrace *trace = nullptr);
+
+// How far a transfer has come.
+struct TUploadProgress {
+    int Lines = 0;         // lines taken from the file after its head
+    int Packets = 0;       // lines that went to the clock as a packet
+    int Acknowledged = 0;  // of those, the ones the clock answered with ACK
+    int Resends = 0;       // copies re-sent after a NAK, in all
+    bool Complete = false; // every line read, and every packet acknowledged
+};
 
 // One upload of an import file to the clock on `port`.
 class TUploadTransfer {
@@ -64,6 +82,10 @@ public:
 
     // How long the clock may take to answer a copy of a packet.
     std::chrono::milliseconds AckTimeout = DefaultAckTimeout;
+    // Where the answers the transfer reads itself are traced; none when null.
+    TWireTrace *Trace = nullptr;
+    // Up to date whenever the host is shown a status.
+    TUploadProgress Progress;
 
 private:
     void Transfer(const std::string &portText);
