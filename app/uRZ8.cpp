@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QSvgRenderer>
+#include <cstdio>
 
 namespace {
 
@@ -102,6 +103,21 @@ TForm1::TForm1(QWidget *parent)
     Timer1.setInterval(1000);
     Timer1.setTimerType(Qt::PreciseTimer);
     ConnectHandlers();
+    OpenTrace();
+}
+
+// A trace that cannot be made is told on standard error only: the upload works without it.
+void TForm1::OpenTrace() {
+    const QByteArray path = qgetenv("RZ8_TRACE");
+    if (path.isEmpty())
+        return;
+    try {
+        Trace = std::make_unique<TWireTrace>(path.toStdString());
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "RZ8_TRACE=%s: %s\n", path.constData(), error.what());
+        return;
+    }
+    Trace->Watch(ComPort1);
 }
 
 TForm1::~TForm1() {
@@ -196,6 +212,10 @@ void TForm1::BitBtn2Click(QObject *) {
         return;
     TUploadTransfer transfer(ComPort1, *this, ImportFile, *this);
     transfer.AckTimeout = AckTimeout;
+    transfer.Trace = Trace.get();
+    if (Trace)
+        Trace->Note("Send data: " + Edit2->text().toStdString() + " til " +
+                    cbserieporter->currentText().toStdString());
     Transfer = &transfer;
     Leaving = false;
     try {
@@ -325,7 +345,7 @@ void TForm1::sendacx2() {
 }
 
 void TForm1::ComPort1RxChar(QObject *, int Count) {
-    ReadAnswer(ComPort1, Count, *this);
+    ReadAnswer(ComPort1, Count, *this, Trace.get());
 }
 
 void TForm1::Timer1Timer(QObject *) {

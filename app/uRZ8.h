@@ -8,10 +8,12 @@
 #include "ui_uRZ8.h"
 #include "upload/ImportFile.h"
 #include "upload/Transfer.h"
+#include "upload/WireTrace.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <memory>
 
 // The main window: the send page, the hidden fetch parts, both ports, the
 // wake-up timer and the state of the upload.
@@ -42,6 +44,8 @@ public:
     // whose handlers use the members above.
     TComPort ComPort;
     TComPort ComPort1;
+    // Every byte of ComPort1 when RZ8_TRACE names a file, for support; none otherwise.
+    std::unique_ptr<TWireTrace> Trace;
 
     void FormActivate(QObject *Sender);
     void FormClose(QObject *Sender);
@@ -80,6 +84,7 @@ private:
     void ConnectHandlers();
     void LoadPictures();
     void CloseCapture();
+    void OpenTrace();
 
     // Binds the grid to one table's view.
     void ShowInGrid(TMemTableModel &source);

@@ -1,6 +1,7 @@
 #include "../app/RecordingDialogs.h"
 #include "../serial/FakeSysfs.h"
 #include "../serial/LampLog.h"
+#include "TraceBytes.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
 #include "upload/ImportLine.h"
@@ -78,10 +79,12 @@ private slots:
     void closingTheWindowEndsTheTransfer();
     void lampsFollowOneUpload();
     void windowDestroyedWithItsPortOpen();
+    void traceNamedInTheEnvironment();
 
 private:
     // Writes the header and `lines` to an import file and puts its name in the form.
     void UseFile(const QStringList &lines, const QStringList &header = Header);
+    void MakeForm();
     // Clicks "Send data" and returns when the transfer has ended.
     void Upload(VirtualClock &clock, bool earlyAck = true);
 
@@ -95,6 +98,10 @@ private:
 
 void TestUpload::init() {
     Dialogs = new TRecordingDialogs;
+    MakeForm();
+}
+
+void TestUpload::MakeForm() {
     Form = new TForm1;
     Form->AckTimeout = 400ms;
     Form->show();
@@ -600,6 +607,28 @@ void TestUpload::windowDestroyedWithItsPortOpen() {
     QCOMPARE(Form->ComLed1->State(), lsOn);
     delete Form;
     Form = nullptr;
+}
+
+void TestUpload::traceNamedInTheEnvironment() {
+    const QString path = Dir.filePath("window.trace");
+    qputenv("RZ8_TRACE", QFile::encodeName(path));
+    delete Status;
+    delete Form;
+    MakeForm();
+    qunsetenv("RZ8_TRACE");
+    UseFile({"<name>,78,1,2", "</RZ7>"});
+    VirtualClock clock;
+    Upload(clock);
+    QVERIFY(Dialogs->Errors.isEmpty());
+    const TTraceBytes trace = ReadTraceBytes(path);
+    QCOMPARE(trace.Sent, clock.Received());
+    std::string answers;
+    for (const auto &answer : clock.Answers())
+        answers += answer.bytes;
+    QCOMPARE(trace.Received, answers);
+    const QByteArray upload = "Send data: " + Form->Edit2->text().toUtf8() + " til ";
+    QVERIFY(std::any_of(trace.Notes.begin(), trace.Notes.end(),
+                        [&](const QByteArray &note) { return note.startsWith(upload); }));
 }
 
 namespace {
