@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -27,6 +28,9 @@ void Fail(const std::string &message) {
 // Lines after the head, as the transfer will count them; -1 when the file cannot be read
 // (the transfer then says why).
 int LinesToSend(const std::string &fileName) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        return -1;
     TImportFile file;
     try {
         file.Open(fileName);
@@ -120,6 +124,11 @@ int RunSend(const TSendCommandLine &cl) {
     host.Transfer = &transfer;
     std::unique_ptr<TWireTrace> trace;
     if (!cl.TracePath.empty()) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(cl.TracePath, cl.File, ec)) {
+            Fail("--trace " + cl.TracePath + " er importfilen selv; den ville blitt tømt");
+            return 1;
+        }
         try {
             trace = std::make_unique<TWireTrace>(cl.TracePath);
         } catch (const std::exception &error) {

@@ -76,6 +76,7 @@ private slots:
     void uploadMatchesDryRunAndTrace();
     void progressWithoutATerminal();
     void clockThatFailsTheUpload();
+    void traceOverTheImportFileIsRefused();
     void ctrlCDuringWakeUpReleasesThePort();
     void dryRunStopsAtTheFirstBadLine_data();
     void dryRunStopsAtTheFirstBadLine();
@@ -168,6 +169,18 @@ void TestSendTool::clockThatFailsTheUpload() {
     }
     QCOMPARE(int(nakClock.Packets().size()), 6);
     QCOMPARE(int(silentClock.Packets().size()), 1);
+}
+
+// The trace is created anew, so it must not be the file being sent; the file is kept.
+void TestSendTool::traceOverTheImportFileIsRefused() {
+    const QString path = WriteFile("both.RZ7", "<?xml?>\n<RZ7>\n\n\n<name>,1\n");
+    const TRun run = Send({path, "ttyRZ8none", "--trace", path});
+    QCOMPARE(run.Status, 1);
+    QCOMPARE(run.Err,
+             "rz8-send: --trace " + path.toUtf8() + " er importfilen selv; den ville blitt tømt\n");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("<?xml?>\n<RZ7>\n\n\n<name>,1\n"));
 }
 
 void TestSendTool::ctrlCDuringWakeUpReleasesThePort() {
