@@ -1,3 +1,4 @@
+#include "serial/CPortAccess.h"
 #include "serial/CPortBaud_posix.h"
 #include "serial/CPortDevice.h"
 #include "serial/CPortLineState_posix.h"
@@ -75,10 +76,15 @@ int TComDevice::Handle() const {
 }
 
 void TComDevice::Open(const std::string &portName) {
-    const int handle =
-        ::open(DevicePath(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (handle < 0)
-        throw EComPort(CError_OpenFailed, errno);
+    const std::string path = DevicePath(portName);
+    const int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        const int error = errno;
+        // A user new to the machine is often not yet in the group that owns its ports. EPERM
+        // is left alone: it comes from a device policy, not from the node's mode.
+        throw EComPort(CError_OpenFailed, error,
+                       error == EACCES ? DeniedPortAdvice(path) : std::string());
+    }
     auto fail = [handle](int error) {
         ::close(handle);
         throw EComPort(CError_OpenFailed, error);

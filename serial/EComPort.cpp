@@ -42,6 +42,11 @@ std::string Message(int code, int winErrorCode) {
 EComPort::EComPort(int code, int winErrorCode)
     : std::runtime_error(Message(code, winErrorCode)), FCode(code), FWinErrorCode(winErrorCode) {}
 
+EComPort::EComPort(int code, int winErrorCode, const std::string &advice)
+    : std::runtime_error(advice.empty() ? Message(code, winErrorCode)
+                                        : Message(code, winErrorCode) + "\n" + advice),
+      FCode(code), FWinErrorCode(winErrorCode) {}
+
 const char *EComPort::Text(int code) {
     constexpr int count = sizeof(ErrorTexts) / sizeof(ErrorTexts[0]);
     return code >= 1 && code <= count ? ErrorTexts[code - 1] : "";

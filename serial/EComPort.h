@@ -1,11 +1,15 @@
 #pragma once
 
 #include <stdexcept>
+#include <string>
 
-// Error raised by every failing port operation; the message is the fixed text of its code.
+// Error raised by every failing port operation; the message is the fixed text of its code,
+// with the system error and, for some, advice on a second line.
 class EComPort : public std::runtime_error {
 public:
     explicit EComPort(int code, int winErrorCode = -1);
+    // With advice for the user on a line of its own after the fixed text, when not empty.
+    EComPort(int code, int winErrorCode, const std::string &advice);
 
     int Code() const { return FCode; }
     // The operating-system error number (errno here), -1 when none is attached.

@@ -1,13 +1,18 @@
-// Opening and closing a port over a pseudo-terminal: event order, failures, a new port
-// name while open, and when settings reach the device.
+// Opening and closing a port over a pseudo-terminal: event order, failures, a port the user
+// may not open, a new port name while open, and when settings reach the device.
 
 #include "PortRecorder.h"
 #include "PortTestSupport.h"
 #include "TermiosSpeed.h"
+#include "UserChild.h"
 
 #include <QTemporaryFile>
 #include <QtTest>
+#include <cstdio>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -82,6 +87,94 @@ private slots:
                  QString("Unable to open com port (win error code: %1)").arg(error));
         QVERIFY(!port.Connected());
         QCOMPARE(recorder.Log, QStringList({"BeforeOpen"}));
+    }
+
+    // Root opens any node, so a child started as an ordinary user tries it: the
+    // pseudo-terminal's node, given to `group` with `mode`.
+    void deniedOpenAdvisesJoiningTheGroup_data() {
+        QTest::addColumn<QString>("group"); // a name, or a number no group has
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<uint>("user"); // 54321: a user id with no name
+        // The user has the group, and a copy of the node lies on a nodev mount.
+        QTest::addColumn<bool>("member");
+        QTest::addColumn<QString>("advice"); // %1: the node's path
+        const uint nobody = TUserChild::Nobody;
+        const QString relogin = " Endringen gjelder først når du har logget inn på nytt.";
+        QTest::newRow("group dialout")
+            << "dialout" << 0660u << nobody << false
+            << "Porten %1 tilhører gruppen «dialout». Legg brukeren «nobody» til i gruppen med "
+               "«sudo usermod -aG dialout nobody»." +
+                   relogin;
+        QTest::newRow("user without a name")
+            << "dialout" << 0660u << 54321u << false
+            << "Porten %1 tilhører gruppen «dialout». Legg brukeren din til i gruppen med «sudo "
+               "usermod -aG dialout BRUKERNAVN»." +
+                   relogin;
+        QTest::newRow("group without a name")
+            << "54321" << 0660u << nobody << false
+            << "Porten %1 tilhører gruppen med nummer 54321, som ikke har noe navn. Be om at "
+               "brukeren «nobody» legges til i den." +
+                   relogin;
+        // Joining would not help: no advice.
+        QTest::newRow("group may only read") << "dialout" << 0640u << nobody << false << QString();
+        QTest::newRow("root's group") << "root" << 0660u << nobody << false << QString();
+        QTest::newRow("user in the group, node on a nodev mount")
+            << "dialout" << 0660u << nobody << true << QString();
+    }
+    void deniedOpenAdvisesJoiningTheGroup() {
+        QFETCH(QString, group);
+        QFETCH(uint, mode);
+        QFETCH(uint, user);
+        QFETCH(bool, member);
+        QFETCH(QString, advice);
+        if (geteuid() != 0)
+            QSKIP("giving the node to another group and user needs root");
+        bool numeric = false;
+        gid_t gid = group.toUInt(&numeric);
+        if (numeric && getgrgid(gid))
+            QSKIP("that group has a name here");
+        if (!numeric) {
+            const ::group *entry = getgrnam(qPrintable(group));
+            if (!entry)
+                QSKIP("no such group here");
+            gid = entry->gr_gid;
+        }
+        if (user != TUserChild::Nobody && getpwuid(user))
+            QSKIP("that user has a name here");
+        PtyPair pty;
+        TUserChild child(user, TUserChild::Nobody, member ? QList<gid_t>{gid} : QList<gid_t>{});
+        if (!child.Refusal().isEmpty())
+            QSKIP(qPrintable(child.Refusal()));
+        QString node = QString::fromStdString(pty.SlavePath());
+        QStringList command;
+        QTemporaryDir mountPoint;
+        if (member) {
+            // nodev refuses every device node on the mount, whatever its mode and groups.
+            struct stat slave {};
+            QCOMPARE(fstat(pty.Slave(), &slave), 0);
+            node = mountPoint.filePath("ttyRZ8");
+            const QString setup = QString("mount -t tmpfs -o nodev,mode=755 rz8 \"$0\" && "
+                                          "mknod -m %1 \"$0/ttyRZ8\" c %2 %3 && "
+                                          "chown 0:%4 \"$0/ttyRZ8\" && exec \"$@\"")
+                                      .arg(QString::number(mode, 8))
+                                      .arg(major(slave.st_rdev))
+                                      .arg(minor(slave.st_rdev))
+                                      .arg(gid);
+            command = QStringList{"unshare", "-m", "sh", "-c", setup, mountPoint.path()} +
+                      child.Command({"--open", node});
+        } else {
+            QCOMPARE(chown(pty.SlavePath().c_str(), 0, gid), 0);
+            QCOMPARE(chmod(pty.SlavePath().c_str(), mode), 0);
+            command = child.Command({"--open", node});
+        }
+        const QString shown = QString::fromUtf8(child.Run(command));
+        if (member && shown.isEmpty())
+            QSKIP("no private mount namespace with a nodev mount here");
+        QVERIFY2(child.Failure().isEmpty(), qPrintable(child.Failure()));
+        QString expected = "Unable to open com port (win error code: 13)";
+        if (!advice.isEmpty())
+            expected += "\n" + advice.arg(node);
+        QCOMPARE(shown, expected + "\n");
     }
 
     void failingSettingsCloseTheDeviceAgain_data() {
@@ -230,5 +323,30 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestComPortOpen)
+namespace {
+
+// The child's side of deniedOpenAdvisesJoiningTheGroup: opens the port as the user it runs as
+// and prints what came of it.
+int OpenAsChild(const char *path) {
+    TComPort port;
+    port.SetPort(path);
+    try {
+        port.Open();
+        std::puts("opened");
+    } catch (const EComPort &e) {
+        std::puts(e.what());
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--open") == 0)
+        return OpenAsChild(argv[2]);
+    TestComPortOpen test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_comport_open.moc"

@@ -1,6 +1,7 @@
 #include "../app/RecordingDialogs.h"
 #include "../serial/FakeSysfs.h"
 #include "../serial/LampLog.h"
+#include "../serial/UserChild.h"
 #include "TraceBytes.h"
 #include "app/uRZ8.h"
 #include "tools/VirtualClock.h"
@@ -8,6 +9,8 @@
 
 #include <QtTest>
 #include <cstdio>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -378,9 +381,10 @@ void TestUpload::portThatCannotBeOpened() {
 
 void TestUpload::fileOrPortThatCannotBeUsed_data() {
     QTest::addColumn<QString>("file"); // "import", "mode 000" or "folder"
-    QTest::addColumn<QString>("port"); // a path, or empty for the virtual clock
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QStringList>("errors");
+    // A path, "denied" for the clock's node given to dialout, or empty for the virtual clock.
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QStringList>("messages"); // %1: the file field's text
+    QTest::addColumn<QStringList>("errors");   // %1: the port's path
     QTest::newRow("file that cannot be opened")
         << "mode 000" << QString() << QStringList() << QStringList({"File access denied."});
     QTest::newRow("file that is a folder")
@@ -396,6 +400,13 @@ void TestUpload::fileOrPortThatCannotBeUsed_data() {
         << "import"
         << "%1/import.RZ7" << QStringList()
         << QStringList({"Unable to open com port (win error code: 25)"});
+    QTest::newRow("port of a group the user is not in")
+        << "import"
+        << "denied" << QStringList()
+        << QStringList({"Unable to open com port (win error code: 13)\n"
+                        "Porten %1 tilhører gruppen «dialout». Legg brukeren «nobody» til i "
+                        "gruppen med «sudo usermod -aG dialout nobody». Endringen gjelder først "
+                        "når du har logget inn på nytt."});
 }
 
 void TestUpload::fileOrPortThatCannotBeUsed() {
@@ -405,31 +416,74 @@ void TestUpload::fileOrPortThatCannotBeUsed() {
     QFETCH(QStringList, errors);
     UseFile({"<class>,1,2", "</RZ7>"});
     const QString importPath = Form->Edit2->text();
-    if (file == "mode 000") {
-        // Root opens a file whatever its mode, so the row would show nothing there.
-        if (geteuid() == 0)
-            QSKIP("root opens a file of mode 000");
-        QVERIFY(QFile::setPermissions(importPath, {}));
-    } else if (file == "folder") {
-        Form->Edit2->setText(Dir.path());
-    }
+    QFile import(importPath);
+    QVERIFY(import.open(QIODevice::ReadOnly));
+    const QByteArray importBytes = import.readAll();
+    import.close();
     VirtualClock clock;
-    // Both file rows stop before the port is opened, so no ACK is sent for them.
-    if (port.isEmpty())
-        Upload(clock, false);
-    else {
-        Form->cbserieporter->setEditText((port.contains("%1") ? port.arg(Dir.path()) : port) +
-                                         " Serial port");
+    QString portPath = QString::fromStdString(clock.SlavePath());
+    if (!port.isEmpty() && port != "denied")
+        portPath = port.contains("%1") ? port.arg(Dir.path()) : port;
+    if (file == "mode 000")
+        QVERIFY(QFile::setPermissions(importPath, {}));
+    else if (file == "folder")
+        Form->Edit2->setText(Dir.path());
+    if (port == "denied") {
+        if (geteuid() != 0)
+            QSKIP("giving the clock's node to the group dialout needs root");
+        const group *dialout = getgrnam("dialout");
+        if (!dialout)
+            QSKIP("no group dialout here");
+        QCOMPARE(chown(clock.SlavePath().c_str(), 0, dialout->gr_gid), 0);
+        QCOMPARE(chmod(clock.SlavePath().c_str(), 0660), 0);
+    }
+    const QString portText = portPath + " Serial port";
+    QStringList shownMessages;
+    QStringList shownErrors;
+    bool portOpen = true;
+    bool fileOpen = true;
+    // Root opens a file or node whatever its mode, so these rows run the window in a child
+    // as an ordinary user.
+    if (file == "mode 000" || port == "denied") {
+        TUserChild user;
+        if (!user.Refusal().isEmpty())
+            QSKIP(qPrintable(user.Refusal()));
+        // The child's user may reach the file, and read it unless the row forbids that.
+        QVERIFY(QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ExeOther));
+        if (file != "mode 000")
+            QVERIFY(QFile::setPermissions(importPath,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        const QByteArray out = user.Run(user.Command({"--send", Form->Edit2->text(), portText}));
+        QVERIFY2(user.Failure().isEmpty(), qPrintable(user.Failure()));
+        const QJsonObject shown = QJsonDocument::fromJson(out).object();
+        QVERIFY2(!shown.isEmpty(), out.constData());
+        shownMessages = shown["messages"].toVariant().toStringList();
+        shownErrors = shown["errors"].toVariant().toStringList();
+        portOpen = shown["portOpen"].toBool();
+        fileOpen = shown["fileOpen"].toBool();
+    } else {
+        Form->cbserieporter->setEditText(portText);
         QTest::mouseClick(Form->AdvPanel5, Qt::LeftButton);
+        shownMessages = Dialogs->Messages;
+        shownErrors = Dialogs->Errors;
+        portOpen = Form->ComPort1.Connected();
+        fileOpen = Form->ImportFile.IsOpen();
     }
     QFile::setPermissions(importPath, QFile::ReadOwner | QFile::WriteOwner);
     for (QString &m : messages)
         m = m.arg(Form->Edit2->text());
-    QCOMPARE(Dialogs->Messages, messages);
-    QCOMPARE(Dialogs->Errors, errors);
-    QVERIFY(!Form->ComPort1.Connected());
-    QVERIFY(!Form->ImportFile.IsOpen());
-    QVERIFY(clock.Packets().empty());
+    for (QString &e : errors)
+        e.replace("%1", portPath);
+    QCOMPARE(shownMessages, messages);
+    QCOMPARE(shownErrors, errors);
+    QVERIFY(!portOpen);
+    QVERIFY(!fileOpen);
+    // Every row stops before the wake-up, so nothing reaches the clock.
+    QVERIFY(clock.Received().empty());
+    // The import file is left as it was.
+    QVERIFY(import.open(QIODevice::ReadOnly));
+    QCOMPARE(import.readAll(), importBytes);
 }
 
 void TestUpload::secondProgramOnThePortGetsBusy() {
@@ -666,11 +720,34 @@ int HoldPort(int argc, char *argv[]) {
     return QApplication::exec();
 }
 
+// The window as the user the child runs as: one click on "Send data" with the file and port
+// text given, then what it showed and whether the file and port stayed open, as JSON.
+int SendOnce(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    TRecordingDialogs dialogs;
+    TFakeSysfs sysfs;
+    TForm1 form;
+    form.Edit2->setText(QString::fromLocal8Bit(argv[2]));
+    form.cbserieporter->setEditText(QString::fromLocal8Bit(argv[3]));
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 1;
+    QTest::mouseClick(form.AdvPanel5, Qt::LeftButton);
+    const QJsonObject shown{{"messages", QJsonArray::fromStringList(dialogs.Messages)},
+                            {"errors", QJsonArray::fromStringList(dialogs.Errors)},
+                            {"portOpen", form.ComPort1.Connected()},
+                            {"fileOpen", form.ImportFile.IsOpen()}};
+    std::fputs(QJsonDocument(shown).toJson(QJsonDocument::Compact).constData(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
     if (argc == 4 && qstrcmp(argv[1], "--hold-port") == 0)
         return HoldPort(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--send") == 0)
+        return SendOnce(argc, argv);
     QApplication app(argc, argv);
     TestUpload test;
     QTEST_SET_MAIN_SOURCE_PATH
