@@ -2,6 +2,7 @@
 // run, failures with their exit statuses, Ctrl-C, and the port list.
 
 #include "../serial/FakeSysfs.h"
+#include "../serial/UserChild.h"
 #include "../upload/TraceBytes.h"
 #include "cli/SendUpload.h"
 #include "serial/CPort.h"
@@ -10,6 +11,7 @@
 
 #include <QtTest>
 #include <csignal>
+#include <grp.h>
 
 using namespace std::chrono_literals;
 
@@ -77,6 +79,7 @@ private slots:
     void progressWithoutATerminal();
     void clockThatFailsTheUpload();
     void traceOverTheImportFileIsRefused();
+    void portOfAGroupTheUserIsNotIn();
     void ctrlCDuringWakeUpReleasesThePort();
     void dryRunStopsAtTheFirstBadLine_data();
     void dryRunStopsAtTheFirstBadLine();
@@ -181,6 +184,37 @@ void TestSendTool::traceOverTheImportFileIsRefused() {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("<?xml?>\n<RZ7>\n\n\n<name>,1\n"));
+}
+
+// Run as an ordinary user: root opens the node whatever its group.
+void TestSendTool::portOfAGroupTheUserIsNotIn() {
+    if (geteuid() != 0)
+        QSKIP("giving the clock's node to the group dialout needs root");
+    const group *dialout = getgrnam("dialout");
+    if (!dialout)
+        QSKIP("no group dialout here");
+    TUserChild user(TUserChild::Nobody, TUserChild::Nobody, {}, RZ8_SEND);
+    if (!user.Refusal().isEmpty())
+        QSKIP(qPrintable(user.Refusal()));
+    VirtualClock clock;
+    QCOMPARE(chown(clock.SlavePath().c_str(), 0, dialout->gr_gid), 0);
+    QCOMPARE(chmod(clock.SlavePath().c_str(), 0660), 0);
+    QVERIFY(QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ExeOther));
+    const QString file = WriteFile("readable.RZ7", "<?xml?>\n<RZ7>\n\n\n<name>,1\n");
+    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    const QStringList command = user.Command({file, Port(clock)});
+    QProcess tool;
+    tool.start(command.first(), command.mid(1));
+    const TRun run = Finish(tool);
+    QCOMPARE(run.Status, 1);
+    QCOMPARE(QString::fromUtf8(run.Err),
+             "rz8-send: Unable to open com port (win error code: 13)\n"
+             "Porten " +
+                 Port(clock) +
+                 " tilhører gruppen «dialout». Legg brukeren «nobody» "
+                 "til i gruppen med «sudo usermod -aG dialout nobody». Endringen gjelder først når "
+                 "du har logget inn på nytt.\n");
 }
 
 void TestSendTool::ctrlCDuringWakeUpReleasesThePort() {

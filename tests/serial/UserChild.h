@@ -23,9 +23,11 @@ public:
     static constexpr uid_t Nobody = 65534;
 
     // The user and groups apply as root; otherwise the child runs as the test's own user.
-    explicit TUserChild(uid_t uid = Nobody, gid_t gid = Nobody, const QList<gid_t> &groups = {})
+    // The child is this test program unless another program is given.
+    explicit TUserChild(uid_t uid = Nobody, gid_t gid = Nobody, const QList<gid_t> &groups = {},
+                        const QString &program = {})
         : FUid(geteuid() == 0 ? uid : geteuid()), FGid(gid), FGroups(groups) {
-        FProgram = QCoreApplication::applicationFilePath();
+        FProgram = program.isEmpty() ? QCoreApplication::applicationFilePath() : program;
         if (geteuid() != 0)
             return;
         if (QStandardPaths::findExecutable("setpriv").isEmpty()) {
