@@ -19,5 +19,8 @@ ensure_packages() {
 
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     libgl-dev libudev-dev fonts-dejavu-core fonts-liberation2 qt6-translations-l10n)
-# The hot-plug test plays udev's announcements with umockdev; the fuzz targets need clang.
-TEST_PACKAGES=(umockdev libumockdev-dev clang-14 libclang-rt-14-dev)
+# The hot-plug test plays udev's announcements with umockdev; the fuzz targets need clang;
+# the install test checks the desktop entry.
+TEST_PACKAGES=(umockdev libumockdev-dev clang-14 libclang-rt-14-dev desktop-file-utils)
+# cpack's Debian generator: dpkg-shlibdeps for Depends, file to find the programs.
+PACKAGE_PACKAGES=(dpkg-dev file)
