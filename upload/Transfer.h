@@ -21,7 +21,7 @@ struct TUploadFlags {
 class TUploadHost {
 public:
     virtual ~TUploadHost() = default;
-    // Status label text, repainted at once.
+    // Status label text, painted with the next events handled.
     virtual void ShowStatus(const std::string &text) = 0;
     virtual void ShowMessage(const std::string &text) = 0;
     // Runs or stops the wake-up timer, which calls WakeTick once a second.
