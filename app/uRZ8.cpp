@@ -146,6 +146,7 @@ void TForm1::ConnectHandlers() {
             FormActivate(this);
     });
     new TFormEvents(this, QEvent::Close, [this](QEvent *) { FormClose(this); });
+    new TFormEvents(lbjobb, QEvent::Paint, [this](QEvent *) { StatusWaiting = false; });
     // The status strip is aligned to the bottom of the send page.
     new TFormEvents(TabSheet3, QEvent::Resize, [this](QEvent *) {
         AdvPanel6->setGeometry(0, TabSheet3->height() - StatusStripHeight, TabSheet3->width(),
@@ -223,9 +224,12 @@ void TForm1::BitBtn2Click(QObject *) {
                      cbserieporter->currentText().toLocal8Bit().toStdString());
     } catch (...) {
         Transfer = nullptr;
+        // "Ferdig" is on screen before the error box.
+        PaintStatus();
         throw;
     }
     Transfer = nullptr;
+    PaintStatus();
 }
 
 void TForm1::Label13Click(QObject *) {
@@ -381,9 +385,20 @@ void TForm1::visklokke() {
         cbserieporter->setCurrentIndex(selected);
 }
 
+// A count painted at once would sit between the clock's answer and the next packet, about
+// half a millisecond a line. It is painted by the next events handled instead, which come
+// once the packet is written: the blue lamp's, or the pause's. A text not painted by the
+// time the next one comes (a line that made no packet) is painted first, so each one shows.
 void TForm1::ShowStatus(const std::string &text) {
+    PaintStatus();
     lbjobb->setText(QString::fromUtf8(text));
-    lbjobb->repaint();
+    lbjobb->update();
+    StatusWaiting = true;
+}
+
+void TForm1::PaintStatus() {
+    if (StatusWaiting)
+        lbjobb->repaint();
 }
 
 void TForm1::ShowMessage(const std::string &text) {

@@ -90,6 +90,8 @@ private:
     void ShowInGrid(TMemTableModel &source);
 
     void ShowStatus(const std::string &text) override;
+    // Paints a status text that has not been painted yet.
+    void PaintStatus();
     void ShowMessage(const std::string &text) override;
     void SetWakeTimer(bool enabled) override;
     bool LeaveRequested() const override { return Leaving; }
@@ -97,6 +99,8 @@ private:
     TCaptureDecoder Decoder;
     TUploadTransfer *Transfer = nullptr;
     bool Leaving = false;
+    // The status label holds a text it has not painted yet.
+    bool StatusWaiting = false;
     bool Activated = false;
     // The frame width the window's width was last corrected for; the designed width is outer.
     int FrameWidth = 0;

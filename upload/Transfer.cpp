@@ -13,6 +13,12 @@ namespace {
 // Ends the transfer through its ending without an error box.
 struct EndOfTransfer {};
 
+// The pause after a packet counts from its write, so what the port does once the bytes are
+// handed over (the lamps and the status drawn) falls inside the pause, not after it.
+QDeadlineTimer PauseFromNow() {
+    return QDeadlineTimer(qint64(PacketPauseMs), Qt::PreciseTimer);
+}
+
 } // namespace
 
 void TakeAnswer(const std::string &bytes, TUploadFlags &flags) {
@@ -119,9 +125,10 @@ void TUploadTransfer::SendLine(std::string line, int lineNumber) {
         return;
     if (!wire.Lead.empty())
         Port.WriteString(wire.Lead);
+    const QDeadlineTimer pauseEnd = PauseFromNow();
     Port.WriteString(wire.Packet);
     ++Progress.Packets;
-    Pause();
+    Pause(pauseEnd);
     AwaitAcknowledgement(wire.Packet, lineNumber);
     Progress.Acknowledged += Flags.PacketAcknowledged;
 }
@@ -140,10 +147,11 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
             // One copy answers one NAK: the next copy waits for the clock's answer to this
             // one, which comes only once the whole copy is on the line.
             Flags.Rejected = false;
+            const QDeadlineTimer pauseEnd = PauseFromNow();
             Port.WriteString(packet);
             ++Flags.ResendCount;
             ++Progress.Resends;
-            Pause();
+            Pause(pauseEnd);
             deadline = QDeadlineTimer(AckTimeout, Qt::PreciseTimer);
             continue;
         }
@@ -158,8 +166,8 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
     }
 }
 
-void TUploadTransfer::Pause() {
-    vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
+void TUploadTransfer::Pause(const QDeadlineTimer &end) {
+    WaitUntil([this] { return Host.LeaveRequested(); }, end);
 }
 
 void TUploadTransfer::WakeTick() {

@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+class QDeadlineTimer;
 class TCustomComPort;
 class TWireTrace;
 
@@ -22,7 +23,7 @@ struct TUploadFlags {
 class TUploadHost {
 public:
     virtual ~TUploadHost() = default;
-    // Status label text, repainted at once.
+    // Status label text, painted with the next events handled.
     virtual void ShowStatus(const std::string &text) = 0;
     virtual void ShowMessage(const std::string &text) = 0;
     // Runs or stops the wake-up timer, which calls WakeTick once a second.
@@ -94,7 +95,7 @@ private:
     void TakeWaitingAnswers();
     void SendLine(std::string line, int lineNumber);
     void AwaitAcknowledgement(const std::string &packet, int lineNumber);
-    void Pause();
+    void Pause(const QDeadlineTimer &end);
     void Ending();
     void CheckLeave() const;
 

@@ -2,21 +2,119 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace {
+
+// Wakes the event loop at a deadline. A QTimer's interval is whole milliseconds and the
+// loop's poll rounds up once more, so a 55 ms pause took about 55.6 ms. A timerfd set to
+// the absolute deadline wakes it within microseconds. Where no timerfd can be had (out of
+// descriptors), the precise timer stands in: late by up to a millisecond, never early.
+class TDeadlineWake {
+public:
+    explicit TDeadlineWake(const QDeadlineTimer &deadline) : Deadline(deadline) {
+        Fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (Fd >= 0 && Arm()) {
+            Notifier = std::make_unique<QSocketNotifier>(Fd, QSocketNotifier::Read);
+            QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(),
+                             [this] { Take(); });
+        } else {
+            UseTimer();
+        }
+    }
+    ~TDeadlineWake() {
+        Notifier.reset();
+        if (Fd >= 0)
+            close(Fd);
+    }
+    TDeadlineWake(const TDeadlineWake &) = delete;
+    TDeadlineWake &operator=(const TDeadlineWake &) = delete;
+
+    // Called before each turn of the loop: sets the wake-up again if it came early.
+    void Rearm() {
+        if (Timer) {
+            if (!Timer->isActive())
+                Timer->start(int((Deadline.remainingTimeNSecs() + 999999) / 1000000));
+        } else if (Fired) {
+            Fired = false;
+            if (!Arm())
+                UseTimer();
+        }
+    }
+
+private:
+    // The deadline on CLOCK_MONOTONIC: the time left plus the clock's now, read second, so the
+    // sum is never early where QDeadlineTimer counts on that clock too, as on Linux.
+    std::int64_t MonotonicNSecs() const {
+        const std::int64_t left = Deadline.remainingTimeNSecs();
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec + left;
+    }
+
+    bool Arm() {
+        // A zero time would disarm the timer; 1 ns has long passed and fires at once.
+        const std::int64_t at = std::max<std::int64_t>(MonotonicNSecs(), 1);
+        itimerspec spec{};
+        spec.it_value.tv_sec = time_t(at / 1000000000);
+        spec.it_value.tv_nsec = long(at % 1000000000);
+        return timerfd_settime(Fd, TFD_TIMER_ABSTIME, &spec, nullptr) == 0;
+    }
+
+    // Reads the expiry, or the readable descriptor would wake the loop on every turn.
+    void Take() {
+        std::uint64_t expirations = 0;
+        if (read(Fd, &expirations, sizeof expirations) == sizeof expirations) {
+            Fired = true;
+        } else if (errno != EAGAIN && errno != EINTR) {
+            Notifier->setEnabled(false);
+            UseTimer();
+        }
+    }
+
+    void UseTimer() {
+        Timer.emplace();
+        Timer->setSingleShot(true);
+        Timer->setTimerType(Qt::PreciseTimer);
+    }
+
+    QDeadlineTimer Deadline;
+    int Fd = -1;
+    bool Fired = false;
+    std::unique_ptr<QSocketNotifier> Notifier;
+    std::optional<QTimer> Timer;
+};
+
+} // namespace
 
 bool WaitUntil(const std::function<bool()> &done, QDeadlineTimer deadline) {
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    while (!done()) {
+    if (done())
+        return true;
+    if (deadline.hasExpired())
+        return false;
+    // One wake-up for the whole wait, so a nested wait keeps its own and the outer one
+    // still ends at its deadline.
+    std::optional<TDeadlineWake> wake;
+    if (!deadline.isForever())
+        wake.emplace(deadline);
+    for (;;) {
+        if (wake)
+            wake->Rearm();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (done())
+            return true;
         if (deadline.hasExpired())
             return false;
-        // Re-armed whenever it has fired early, so the loop is always woken at the deadline.
-        if (!deadline.isForever() && !wake.isActive())
-            wake.start(int((deadline.remainingTimeNSecs() + 999999) / 1000000));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    return true;
 }
 
 void vent(unsigned ms, const std::function<bool()> &leave) {

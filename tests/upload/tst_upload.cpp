@@ -61,6 +61,7 @@ private slots:
     void noLinesAfterHeaderGoesStraightToFerdig();
     void canDuringWakeUpEndsBeforeFirstLine();
     void statusCountsEveryLine();
+    void countIsPaintedWhileItsPacketAwaitsTheAnswer();
     void nakThenAckSendsTwice();
     void nakOnlySendsSixTimesThenFails();
     void silentClockFailsNamingTheLine();
@@ -260,6 +261,20 @@ void TestUpload::statusCountsEveryLine() {
                                          "Antall: 4", "Ferdig"}));
 }
 
+// Painted at once, a count would sit between the clock's answer and the next packet. It is
+// painted once the packet is out, before the answer to it is taken.
+void TestUpload::countIsPaintedWhileItsPacketAwaitsTheAnswer() {
+    UseFile({"<class>,1,2", "<class>,3,4", "<class>,5,6", "</RZ7>"});
+    VirtualClock clock;
+    QStringList awaiting;
+    Status->OnText = [&](const QString &text) {
+        if (!Form->PacketAcknowledged)
+            awaiting << text;
+    };
+    Upload(clock);
+    QCOMPARE(awaiting, QStringList({"Antall: 0", "Antall: 1", "Antall: 2", "Antall: 3"}));
+}
+
 void TestUpload::nakThenAckSendsTwice() {
     UseFile({"<class>,67,1,2", "</RZ7>"});
     VirtualClock::Options options;
@@ -344,10 +359,14 @@ void TestUpload::unpluggedClockEndsWithAnError() {
     VirtualClock::Options options;
     options.script.silentFrom = silentFrom;
     VirtualClock clock(options);
-    // "Antall: 2" is painted once packets 0 and 1 are answered, before line 7 is written.
-    Status->OnText = [&](const QString &text) {
-        if (text != "Antall: 2")
+    // Once the window has taken the answer to packet 1, before line 7 is written.
+    bool unplugging = false;
+    const auto takeAnswer = Form->ComPort1.OnRxChar;
+    Form->ComPort1.OnRxChar = [&, takeAnswer](QObject *sender, int count) {
+        takeAnswer(sender, count);
+        if (unplugging || !Form->PacketAcknowledged || clock.Packets().size() != 2)
             return;
+        unplugging = true;
         if (unplugAfterMs == 0)
             clock.Unplug();
         else
