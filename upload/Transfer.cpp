@@ -14,6 +14,12 @@ constexpr int HeaderLines = 4;
 // Ends the transfer through its ending without an error box.
 struct EndOfTransfer {};
 
+// The pause after a packet counts from its write, so what the port does once the bytes are
+// handed over (the lamps and the status drawn) falls inside the pause, not after it.
+QDeadlineTimer PauseFromNow() {
+    return QDeadlineTimer(qint64(PacketPauseMs), Qt::PreciseTimer);
+}
+
 } // namespace
 
 void TakeAnswer(const std::string &bytes, TUploadFlags &flags) {
@@ -106,8 +112,9 @@ void TUploadTransfer::SendLine(std::string line, int lineNumber) {
         return;
     if (!wire.Lead.empty())
         Port.WriteString(wire.Lead);
+    const QDeadlineTimer pauseEnd = PauseFromNow();
     Port.WriteString(wire.Packet);
-    Pause();
+    Pause(pauseEnd);
     AwaitAcknowledgement(wire.Packet, lineNumber);
 }
 
@@ -125,9 +132,10 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
             // One copy answers one NAK: the next copy waits for the clock's answer to this
             // one, which comes only once the whole copy is on the line.
             Flags.Rejected = false;
+            const QDeadlineTimer pauseEnd = PauseFromNow();
             Port.WriteString(packet);
             ++Flags.ResendCount;
-            Pause();
+            Pause(pauseEnd);
             deadline = QDeadlineTimer(AckTimeout, Qt::PreciseTimer);
             continue;
         }
@@ -142,8 +150,8 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
     }
 }
 
-void TUploadTransfer::Pause() {
-    vent(PacketPauseMs, [this] { return Host.LeaveRequested(); });
+void TUploadTransfer::Pause(const QDeadlineTimer &end) {
+    vent(end, [this] { return Host.LeaveRequested(); });
 }
 
 void TUploadTransfer::WakeTick() {

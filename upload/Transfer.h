@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+class QDeadlineTimer;
 class TCustomComPort;
 
 // Handshake flags the port's received-data handler sets and the transfer's waits read.
@@ -71,7 +72,7 @@ private:
     void SendLines();
     void SendLine(std::string line, int lineNumber);
     void AwaitAcknowledgement(const std::string &packet, int lineNumber);
-    void Pause();
+    void Pause(const QDeadlineTimer &end);
     void Ending();
     void CheckLeave() const;
 

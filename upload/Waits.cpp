@@ -118,5 +118,9 @@ bool WaitUntil(const std::function<bool()> &done, QDeadlineTimer deadline) {
 }
 
 void vent(unsigned ms, const std::function<bool()> &leave) {
-    WaitUntil([&] { return leave && leave(); }, QDeadlineTimer(qint64(ms), Qt::PreciseTimer));
+    vent(QDeadlineTimer(qint64(ms), Qt::PreciseTimer), leave);
+}
+
+void vent(const QDeadlineTimer &end, const std::function<bool()> &leave) {
+    WaitUntil([&] { return leave && leave(); }, end);
 }
