@@ -167,7 +167,7 @@ void TUploadTransfer::AwaitAcknowledgement(const std::string &packet, int lineNu
 }
 
 void TUploadTransfer::Pause(const QDeadlineTimer &end) {
-    WaitUntil([this] { return Host.LeaveRequested(); }, end);
+    vent(end, [this] { return Host.LeaveRequested(); });
 }
 
 void TUploadTransfer::WakeTick() {

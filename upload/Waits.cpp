@@ -15,6 +15,11 @@
 
 namespace {
 
+// A processor that has idled through most of a pause wakes from a deep idle state, a few
+// hundred microseconds late (measured: a median of 0.6 ms on a virtual machine). Woken this
+// much earlier once, it sleeps the rest in a shallow state and wakes on time.
+constexpr std::int64_t PreWakeNSecs = 1000000;
+
 // Wakes the event loop at a deadline. A QTimer's interval is whole milliseconds and the
 // loop's poll rounds up once more, so a 55 ms pause took about 55.6 ms. A timerfd set to
 // the absolute deadline wakes it within microseconds. Where no timerfd can be had (out of
@@ -23,7 +28,8 @@ class TDeadlineWake {
 public:
     explicit TDeadlineWake(const QDeadlineTimer &deadline) : Deadline(deadline) {
         Fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (Fd >= 0 && Arm()) {
+        const bool preWake = Deadline.remainingTimeNSecs() > 2 * PreWakeNSecs;
+        if (Fd >= 0 && Arm(preWake ? PreWakeNSecs : 0)) {
             Notifier = std::make_unique<QSocketNotifier>(Fd, QSocketNotifier::Read);
             QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(),
                              [this] { Take(); });
@@ -39,7 +45,8 @@ public:
     TDeadlineWake(const TDeadlineWake &) = delete;
     TDeadlineWake &operator=(const TDeadlineWake &) = delete;
 
-    // Called before each turn of the loop: sets the wake-up again if it came early.
+    // Called before each turn of the loop: after the early wake-up, or one that came early
+    // for another reason, sets it again at the deadline itself.
     void Rearm() {
         if (Timer) {
             if (!Timer->isActive())
@@ -61,9 +68,9 @@ private:
         return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec + left;
     }
 
-    bool Arm() {
+    bool Arm(std::int64_t early = 0) {
         // A zero time would disarm the timer; 1 ns has long passed and fires at once.
-        const std::int64_t at = std::max<std::int64_t>(MonotonicNSecs(), 1);
+        const std::int64_t at = std::max<std::int64_t>(MonotonicNSecs() - early, 1);
         itimerspec spec{};
         spec.it_value.tv_sec = time_t(at / 1000000000);
         spec.it_value.tv_nsec = long(at % 1000000000);
@@ -118,5 +125,9 @@ bool WaitUntil(const std::function<bool()> &done, QDeadlineTimer deadline) {
 }
 
 void vent(unsigned ms, const std::function<bool()> &leave) {
-    WaitUntil([&] { return leave && leave(); }, QDeadlineTimer(qint64(ms), Qt::PreciseTimer));
+    vent(QDeadlineTimer(qint64(ms), Qt::PreciseTimer), leave);
+}
+
+void vent(const QDeadlineTimer &end, const std::function<bool()> &leave) {
+    WaitUntil([&] { return leave && leave(); }, end);
 }
