@@ -71,10 +71,10 @@ private:
     bool Arm(std::int64_t early = 0) {
         // A zero time would disarm the timer; 1 ns has long passed and fires at once.
         const std::int64_t at = std::max<std::int64_t>(MonotonicNSecs() - early, 1);
-        itimerspec spec{};
-        spec.it_value.tv_sec = time_t(at / 1000000000);
-        spec.it_value.tv_nsec = long(at % 1000000000);
-        return timerfd_settime(Fd, TFD_TIMER_ABSTIME, &spec, nullptr) == 0;
+        itimerspec wake{};
+        wake.it_value.tv_sec = time_t(at / 1000000000);
+        wake.it_value.tv_nsec = long(at % 1000000000);
+        return timerfd_settime(Fd, TFD_TIMER_ABSTIME, &wake, nullptr) == 0;
     }
 
     // Reads the expiry, or the readable descriptor would wake the loop on every turn.

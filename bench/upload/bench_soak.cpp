@@ -223,16 +223,24 @@ struct TRig {
         QObject::connect(&Host.WakeTimer, &QTimer::timeout, [this] { Transfer.WakeTick(); });
         Transfer.AckTimeout = 2s;
     }
-    // The error raised, or "".
+    // The error raised, or "". Keeps the run's wall time and CPU.
     std::string Run(const QString &path) {
+        const double cpuStart = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        std::string error;
         try {
             Transfer.Run(path.toStdString(), SlavePath);
         } catch (const std::exception &e) {
-            return e.what();
+            error = e.what();
         }
-        return {};
+        Seconds = wall.elapsed() / 1000.0;
+        Cpu = CpuSeconds() - cpuStart;
+        return error;
     }
     std::string SlavePath;
+    double Seconds = 0;
+    double Cpu = 0;
     TComPort Port;
     TUploadFlags Flags;
     TImportFile File;
@@ -267,13 +275,10 @@ bool Soak(TClockProcess &clock, const QTemporaryDir &dir, int lines, unsigned se
     const QString path = WriteImportFile(dir, lines);
     TRig rig(clock.SlavePath);
     const long rssStart = VmRssKiB();
-    const double cpuStart = CpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
     const std::string error = rig.Run(path);
-    const double seconds = wall.elapsed() / 1000.0;
-    const double cpu = CpuSeconds() - cpuStart;
     const long rssEnd = VmRssKiB();
+    const double seconds = rig.Seconds;
+    const double cpu = rig.Cpu;
 
     int inOrder = 0, copies = 0, naks = 0, secondAcks = 0, whyAt = 0;
     long long floorMs = 0;
@@ -314,12 +319,9 @@ std::unique_ptr<TClockProcess> UnpluggedClock(int lines, unsigned seed, int &atC
 bool Unplugged(TClockProcess &clock, const QTemporaryDir &dir, int lines, int atCopy) {
     const QString path = WriteImportFile(dir, lines);
     TRig rig(clock.SlavePath);
-    const double cpuStart = CpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
     const std::string error = rig.Run(path);
-    const double seconds = wall.elapsed() / 1000.0;
-    const double cpu = CpuSeconds() - cpuStart;
+    const double seconds = rig.Seconds;
+    const double cpu = rig.Cpu;
     const bool pulled = clock.Report() == "pulled";
     const bool released = !rig.Port.Connected() && !HoldsPath(rig.SlavePath);
     std::printf("unplugged after copy %d (%d lines): %s after %.1f s, CPU %.2f s (%.1f %%), "

@@ -706,18 +706,26 @@ void TestUpload::traceNamedInTheEnvironment() {
 
 namespace {
 
+// The window of a child test process, shown with the file and port text given. No ports are
+// present, so the list keeps the port text.
+struct TChildWindow {
+    TChildWindow(const char *file, const char *port) {
+        Form.Edit2->setText(QString::fromLocal8Bit(file));
+        Form.cbserieporter->setEditText(QString::fromLocal8Bit(port));
+        Form.show();
+    }
+    TRecordingDialogs Dialogs;
+    TFakeSysfs Sysfs;
+    TForm1 Form;
+};
+
 // The first of two programs on one port: starts "Send data" against a clock that never
 // answers the wake-up, says "open" once it holds the port, and closes its window when its
 // input ends.
 int HoldPort(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    TRecordingDialogs dialogs;
-    // No ports present, so the list keeps the text given.
-    TFakeSysfs sysfs;
-    TForm1 form;
-    form.Edit2->setText(QString::fromLocal8Bit(argv[2]));
-    form.cbserieporter->setEditText(QString::fromLocal8Bit(argv[3]));
-    form.show();
+    TChildWindow child(argv[2], argv[3]);
+    TForm1 &form = child.Form;
     QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(form.AdvPanel5, Qt::LeftButton); });
     QTimer opened;
     QObject::connect(&opened, &QTimer::timeout, &form, [&] {
@@ -743,12 +751,9 @@ int HoldPort(int argc, char *argv[]) {
 // text given, then what it showed and whether the file and port stayed open, as JSON.
 int SendOnce(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    TRecordingDialogs dialogs;
-    TFakeSysfs sysfs;
-    TForm1 form;
-    form.Edit2->setText(QString::fromLocal8Bit(argv[2]));
-    form.cbserieporter->setEditText(QString::fromLocal8Bit(argv[3]));
-    form.show();
+    TChildWindow child(argv[2], argv[3]);
+    TForm1 &form = child.Form;
+    const TRecordingDialogs &dialogs = child.Dialogs;
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
     QTest::mouseClick(form.AdvPanel5, Qt::LeftButton);
