@@ -12,18 +12,17 @@ namespace {
 const char *KindName(const std::string &line, const TWireLine &wire) {
     if (line.empty())
         return "tom";
-    if (wire.Packet.empty())
+    switch (wire.Kind) {
+    case TLineKind::Section:
         return "avsnitt";
-    std::string rest = line, tag;
-    strseparer(rest, tag);
-    switch (LineKindOf(tag)) {
     case TLineKind::Record:
         return "post";
     case TLineKind::Closing:
         return "slutt";
-    default:
-        return "tekst";
+    case TLineKind::Plain:
+        break;
     }
+    return "tekst";
 }
 
 struct TTotals {

@@ -261,11 +261,11 @@ TWireLine WireLine(std::string line) {
         return wire;
     std::size_t pos = 0;
     const std::string_view tag = CutField(line, pos);
-    const TLineKind kind = LineKindOf(std::string(tag));
-    if (kind == TLineKind::Section)
+    wire.Kind = LineKindOf(std::string(tag));
+    if (wire.Kind == TLineKind::Section)
         return wire;
-    if (kind == TLineKind::Closing)
+    if (wire.Kind == TLineKind::Closing)
         IntToAscii(CAN, wire.Lead);
-    wire.Packet = Packet(kind == TLineKind::Record, std::string_view(line).substr(pos));
+    wire.Packet = Packet(wire.Kind == TLineKind::Record, std::string_view(line).substr(pos));
     return wire;
 }

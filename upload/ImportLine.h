@@ -28,6 +28,7 @@ TLineKind LineKindOf(const std::string &tag);
 
 // What goes to the clock for one import line, in the order the transfer writes it.
 struct TWireLine {
+    TLineKind Kind = TLineKind::Plain; // by the line's first field; Plain for an empty line
     std::string Lead;   // written by itself before the packet: the closing line's CAN
     std::string Packet; // empty for an empty or section line: nothing is sent
 };
